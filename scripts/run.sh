@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the program and starts it under Wine in a sandbox: its own
+# Wine prefix and program folder under build/, with two sample connections. It stays in the
+# tray until you choose Exit from its menu. Without a DISPLAY it uses a virtual one.
+set -euo pipefail
+. "$(dirname "$0")/lib.sh"
+
+ensure_packages
+build_64 OFF
+SANDBOX=$BUILD64/sandbox
+use_prefix "$SANDBOX/wineprefix"
+mkdir -p "$SANDBOX/program"
+cp "$BUILD64/bin/Ipshifter.exe" "$SANDBOX/program/"
+"$WINE" regedit /S "$(winpath "$ROOT/scripts/sample-connections.reg")" 2>/dev/null || true
+if [ -z "${DISPLAY:-}" ]; then
+    start_display
+    trap 'stop_wine; stop_display' EXIT
+    log "no DISPLAY: running on $DISPLAY (see it with: import -display $DISPLAY -window root shot.png)"
+fi
+log "starting $SANDBOX/program/Ipshifter.exe; Exit it from its tray menu"
+cd "$SANDBOX/program"
+"$WINE" Ipshifter.exe "$@"

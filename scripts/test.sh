@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both targets and runs every test under Wine on a virtual
+# display. Extra arguments go to ctest (for example -R Startup).
+set -euo pipefail
+. "$(dirname "$0")/lib.sh"
+
+ensure_packages
+build_32
+build_64 ON
+use_prefix "$BUILD64/wineprefix"
+start_display
+trap 'stop_wine; stop_display' EXIT
+start_wine
+cd "$BUILD64"
+ctest --output-on-failure --timeout 600 "$@"

@@ -1,0 +1,668 @@
+#include "toolkit/window.h"
+
+#include "toolkit/app.h"
+#include "toolkit/dialogs.h"
+
+#include <algorithm>
+#include <set>
+#include <stdexcept>
+
+namespace tk {
+namespace {
+
+std::set<Form*>& LiveForms() {
+    static std::set<Form*> forms;
+    return forms;
+}
+
+std::string WindowText(HWND hwnd) {
+    if (!hwnd)
+        return {};
+    int len = GetWindowTextLengthA(hwnd);
+    if (len <= 0)
+        return {};
+    std::string text(static_cast<size_t>(len) + 1, '\0');
+    int got = GetWindowTextA(hwnd, text.data(), len + 1);
+    text.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return text;
+}
+
+constexpr const char* kPanelClass = "IpshifterPanel";
+
+} // namespace
+
+int ScreenDpi() {
+    static int dpi = [] {
+        HDC dc = GetDC(nullptr);
+        int v = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
+        if (dc)
+            ReleaseDC(nullptr, dc);
+        return v > 0 ? v : 96;
+    }();
+    return dpi;
+}
+
+float TwipsPerPixelX() { return 1440.0f / static_cast<float>(ScreenDpi()); }
+
+int TwipsToPixels(int twips) { return MulDiv(twips, ScreenDpi(), 1440); }
+
+// ---- Window ----
+
+Window::~Window() { DestroyThis(); }
+
+void Window::RegisterClassOnce(const char* className, HBRUSH background, HICON icon) {
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof(existing);
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    if (GetClassInfoExA(inst, className, &existing))
+        return;
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = Trampoline;
+    wc.hInstance = inst;
+    wc.hIcon = icon;
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = background;
+    wc.lpszClassName = className;
+    RegisterClassExA(&wc);
+}
+
+bool Window::CreateThis(DWORD exStyle, const char* className, const char* title, DWORD style,
+                        int x, int y, int width, int height, HWND parent) {
+    HWND h = CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent,
+                             nullptr, GetModuleHandleA(nullptr), this);
+    return h != nullptr;
+}
+
+void Window::DestroyThis() {
+    if (hwnd_)
+        DestroyWindow(hwnd_);
+}
+
+LRESULT Window::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(hwnd_, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK Window::Trampoline(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    Window* self = nullptr;
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        self = static_cast<Window*>(cs->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    }
+    if (!self)
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    LRESULT result = 0;
+    try {
+        result = self->WindowProc(msg, wParam, lParam);
+    } catch (...) {
+        // A failing handler must not unwind through the window system.
+        result = 0;
+    }
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+    }
+    return result;
+}
+
+// ---- Control ----
+
+void Control::CreateIn(Form& form, Frame* container, const char* className, const char* text,
+                       DWORD style, DWORD exStyle, TwipsRect rect, FontKind font) {
+    form_ = &form;
+    container_ = container;
+    enabled_ = true;
+    visible_ = true;
+    HWND parent = container ? container->ChildParent() : form.hwnd();
+    POINT origin = container ? container->ChildOrigin() : POINT{0, 0};
+    int height = rect.height;
+    hwnd_ = CreateWindowExA(
+        exStyle, className, text, style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
+        TwipsToPixels(origin.x + rect.left), TwipsToPixels(origin.y + rect.top),
+        TwipsToPixels(rect.width), TwipsToPixels(height), parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(form.NextControlId())),
+        GetModuleHandleA(nullptr), nullptr);
+    if (!hwnd_)
+        throw std::runtime_error("control not created");
+    // Creation order is the tab order: each control goes below the ones made before it.
+    SetWindowPos(hwnd_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form.Font(font)), FALSE);
+    if (container)
+        container->children_.push_back(this);
+    form.Register(this);
+}
+
+void Control::SetEnabled(bool enabled) {
+    enabled_ = enabled;
+    ApplyState();
+}
+
+void Control::SetVisible(bool visible) {
+    visible_ = visible;
+    ApplyState();
+}
+
+bool Control::EffectiveEnabled() const {
+    return enabled_ && (!container_ || container_->EffectiveEnabled());
+}
+
+bool Control::EffectiveVisible() const {
+    return visible_ && (!container_ || container_->EffectiveVisible());
+}
+
+bool Control::SetFocus() {
+    if (!hwnd_ || !IsWindowVisible(hwnd_) || !IsWindowEnabled(hwnd_))
+        return false;
+    ::SetFocus(hwnd_);
+    return GetFocus() == hwnd_;
+}
+
+void Control::ApplyState() {
+    if (!hwnd_)
+        return;
+    EnableWindow(hwnd_, EffectiveEnabled() ? TRUE : FALSE);
+    bool show = EffectiveVisible();
+    if ((IsWindowVisible(hwnd_) != FALSE) != show || !show)
+        ShowWindow(hwnd_, show ? SW_SHOWNA : SW_HIDE);
+}
+
+// ---- Frame ----
+
+void Frame::CreateGroup(Form& form, Frame* container, const char* caption, TwipsRect rect,
+                        FontKind font) {
+    isPanel_ = false;
+    rect_ = rect;
+    children_.clear();
+    CreateIn(form, container, "BUTTON", caption, BS_GROUPBOX, 0, rect, font);
+}
+
+void Frame::CreatePanel(Form& form, Frame* container, TwipsRect rect, COLORREF background) {
+    isPanel_ = true;
+    rect_ = rect;
+    children_.clear();
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof(existing);
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    if (!GetClassInfoExA(inst, kPanelClass, &existing)) {
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = PanelProc;
+        wc.hInstance = inst;
+        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+        wc.lpszClassName = kPanelClass;
+        RegisterClassExA(&wc);
+    }
+    background_.reset(CreateSolidBrush(background));
+    CreateIn(form, container, kPanelClass, "", WS_CLIPCHILDREN, 0, rect, FontKind::Normal);
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(background_.get()));
+}
+
+HWND Frame::ChildParent() const {
+    if (isPanel_)
+        return hwnd_;
+    return container_ ? container_->ChildParent() : form_->hwnd();
+}
+
+POINT Frame::ChildOrigin() const {
+    if (isPanel_)
+        return POINT{0, 0};
+    POINT o = container_ ? container_->ChildOrigin() : POINT{0, 0};
+    return POINT{o.x + rect_.left, o.y + rect_.top};
+}
+
+void Frame::ApplyState() {
+    Control::ApplyState();
+    for (Control* child : children_)
+        child->ApplyState();
+}
+
+LRESULT CALLBACK Frame::PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto brush = reinterpret_cast<HBRUSH>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    switch (msg) {
+    case WM_ERASEBKGND:
+        if (brush) {
+            RECT rc;
+            GetClientRect(hwnd, &rc);
+            FillRect(reinterpret_cast<HDC>(wParam), &rc, brush);
+            return 1;
+        }
+        break;
+    case WM_CTLCOLORSTATIC:
+        if (brush) {
+            LOGBRUSH lb{};
+            GetObjectA(brush, sizeof(lb), &lb);
+            SetBkColor(reinterpret_cast<HDC>(wParam), lb.lbColor);
+            return reinterpret_cast<LRESULT>(brush);
+        }
+        break;
+    case WM_COMMAND:
+        return SendMessageA(GetParent(hwnd), msg, wParam, lParam);
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+// ---- Label, Image, Button ----
+
+void Label::Create(Form& form, Frame* container, const char* caption, TwipsRect rect,
+                   Align align, FontKind font) {
+    DWORD style = SS_NOTIFY | SS_NOPREFIX;
+    style |= align == Align::Right ? SS_RIGHT : align == Align::Center ? SS_CENTER : SS_LEFT;
+    CreateIn(form, container, "STATIC", caption, style, 0, rect, font);
+}
+
+std::string Label::Caption() const { return WindowText(hwnd_); }
+
+void Label::SetCaption(const std::string& caption) {
+    if (hwnd_)
+        SetWindowTextA(hwnd_, caption.c_str());
+}
+
+void Label::OnCommand(WORD code) {
+    if (code == STN_CLICKED && Click)
+        Click();
+}
+
+void Image::CreateIcon(Form& form, Frame* container, HICON icon, TwipsRect rect) {
+    CreateIn(form, container, "STATIC", "", SS_ICON | SS_REALSIZEIMAGE, 0, rect,
+             FontKind::Normal);
+    SendMessageA(hwnd_, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+}
+
+void Image::CreateBitmap(Form& form, Frame* container, HBITMAP bitmap, TwipsRect rect) {
+    CreateIn(form, container, "STATIC", "", SS_BITMAP, 0, rect, FontKind::Normal);
+    SendMessageA(hwnd_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+}
+
+void Button::Create(Form& form, Frame* container, const char* caption, TwipsRect rect) {
+    CreateIn(form, container, "BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP, 0, rect,
+             FontKind::Normal);
+}
+
+std::string Button::Caption() const { return WindowText(hwnd_); }
+
+void Button::OnCommand(WORD code) {
+    if (code == BN_CLICKED && Click)
+        Click();
+}
+
+// ---- CheckBox ----
+
+void CheckBox::Create(Form& form, Frame* container, const char* caption, TwipsRect rect) {
+    CreateIn(form, container, "BUTTON", caption, BS_AUTOCHECKBOX | WS_TABSTOP, 0, rect,
+             FontKind::Normal);
+}
+
+int CheckBox::Value() const {
+    return hwnd_ && SendMessageA(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+}
+
+void CheckBox::SetValue(int value) {
+    int v = value ? 1 : 0;
+    if (!hwnd_ || v == Value())
+        return;
+    SendMessageA(hwnd_, BM_SETCHECK, v ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (Click)
+        Click();
+}
+
+void CheckBox::OnCommand(WORD code) {
+    if (code == BN_CLICKED && Click)
+        Click();
+}
+
+// ---- TextBox ----
+
+void TextBox::Create(Form& form, Frame* container, TwipsRect rect, bool multiLine) {
+    DWORD style = WS_TABSTOP;
+    style |= multiLine ? ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL
+                       : ES_AUTOHSCROLL;
+    CreateIn(form, container, "EDIT", "", style, WS_EX_CLIENTEDGE, rect, FontKind::Normal);
+}
+
+std::string TextBox::Text() const { return WindowText(hwnd_); }
+
+void TextBox::SetText(const std::string& text) {
+    if (hwnd_)
+        SetWindowTextA(hwnd_, text.c_str());
+}
+
+void TextBox::OnCommand(WORD code) {
+    if (code == EN_SETFOCUS && GotFocus)
+        GotFocus();
+}
+
+// ---- ComboBox ----
+
+void ComboBox::Create(Form& form, Frame* container, TwipsRect rect) {
+    // The window height includes the dropped-down list.
+    TwipsRect withList = rect;
+    withList.height = rect.height + 15 * 200;
+    CreateIn(form, container, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0,
+             withList, FontKind::Normal);
+}
+
+int ComboBox::AddItem(const std::string& text) {
+    return hwnd_ ? static_cast<int>(
+                       SendMessageA(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())))
+                 : -1;
+}
+
+void ComboBox::Clear() {
+    if (hwnd_)
+        SendMessageA(hwnd_, CB_RESETCONTENT, 0, 0);
+}
+
+int ComboBox::ListCount() const {
+    return hwnd_ ? static_cast<int>(SendMessageA(hwnd_, CB_GETCOUNT, 0, 0)) : 0;
+}
+
+std::string ComboBox::List(int index) const {
+    if (!hwnd_ || index < 0 || index >= ListCount())
+        return {};
+    LRESULT len = SendMessageA(hwnd_, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (len == CB_ERR || len <= 0)
+        return {};
+    std::string text(static_cast<size_t>(len) + 1, '\0');
+    LRESULT got = SendMessageA(hwnd_, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                               reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got == CB_ERR ? 0 : static_cast<size_t>(got));
+    return text;
+}
+
+int ComboBox::ItemData(int index) const {
+    if (!hwnd_)
+        return -1;
+    return static_cast<int>(SendMessageA(hwnd_, CB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+}
+
+void ComboBox::SetItemData(int index, int data) {
+    if (hwnd_)
+        SendMessageA(hwnd_, CB_SETITEMDATA, static_cast<WPARAM>(index),
+                     static_cast<LPARAM>(data));
+}
+
+int ComboBox::ListIndex() const {
+    return hwnd_ ? static_cast<int>(SendMessageA(hwnd_, CB_GETCURSEL, 0, 0)) : -1;
+}
+
+void ComboBox::SetListIndex(int index) {
+    if (!hwnd_)
+        return;
+    SendMessageA(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    if (Click)
+        Click();
+}
+
+std::string ComboBox::Text() const { return List(ListIndex()); }
+
+void ComboBox::OnCommand(WORD code) {
+    if (code == CBN_SELCHANGE && Click)
+        Click();
+}
+
+// ---- Timer ----
+
+void Timer::Create(Form& form) {
+    form_ = &form;
+    if (!id_)
+        id_ = form.NextTimerId();
+    form.timers_[id_] = this;
+    interval_ = 0;
+    enabled_ = true;
+}
+
+void Timer::SetInterval(int milliseconds) {
+    interval_ = milliseconds < 0 ? 0 : milliseconds;
+    Apply();
+}
+
+void Timer::SetEnabled(bool enabled) {
+    enabled_ = enabled;
+    Apply();
+}
+
+void Timer::Apply() {
+    if (!form_ || !form_->hwnd())
+        return;
+    if (enabled_ && interval_ > 0)
+        SetTimer(form_->hwnd(), id_, static_cast<UINT>(interval_), nullptr);
+    else
+        KillTimer(form_->hwnd(), id_);
+}
+
+// ---- MenuArray ----
+
+void MenuArray::Load(int index) {
+    if (index != UBound() + 1)
+        throw std::out_of_range("menu elements are added at the end");
+    items_.push_back(items_.front());
+}
+
+void MenuArray::Unload(int index) {
+    if (index < 1 || index != UBound())
+        throw std::out_of_range("menu elements are removed from the top down");
+    items_.pop_back();
+}
+
+// ---- Form ----
+
+Form::Form(const char* className, const char* caption, int clientWidthTwips,
+           int clientHeightTwips, int iconResource)
+    : className_(className), caption_(caption), clientWidthTwips_(clientWidthTwips),
+      clientHeightTwips_(clientHeightTwips), iconResource_(iconResource) {
+    LiveForms().insert(this);
+}
+
+Form::~Form() {
+    LiveForms().erase(this);
+    DestroyThis();
+}
+
+HFONT Form::Font(FontKind kind) const { return fonts_[static_cast<int>(kind)].get(); }
+
+void Form::Register(Control* control) { controls_[control->hwnd()] = control; }
+
+void Form::Load() {
+    if (Loaded())
+        return;
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    if (iconResource_) {
+        iconBig_.reset(static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(iconResource_),
+                                                     IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                     GetSystemMetrics(SM_CYICON), 0)));
+        iconSmall_.reset(static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(iconResource_),
+                                                       IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                       GetSystemMetrics(SM_CYSMICON), 0)));
+    }
+    // Tahoma 8.25 pt at the screen's real DPI.
+    const int height = -MulDiv(825, ScreenDpi(), 7200);
+    const int weights[3] = {FW_NORMAL, FW_BOLD, FW_NORMAL};
+    for (int i = 0; i < 3; ++i) {
+        LOGFONTA lf{};
+        lf.lfHeight = height;
+        lf.lfWeight = weights[i];
+        lf.lfItalic = i == static_cast<int>(FontKind::Italic);
+        lf.lfCharSet = DEFAULT_CHARSET;
+        lf.lfQuality = DEFAULT_QUALITY;
+        lstrcpynA(lf.lfFaceName, "Tahoma", LF_FACESIZE);
+        fonts_[i].reset(CreateFontIndirectA(&lf));
+    }
+    RegisterClassOnce(className_, GetSysColorBrush(COLOR_BTNFACE), iconBig_.get());
+
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    const DWORD exStyle = WS_EX_CONTROLPARENT;
+    RECT rc{0, 0, TwipsToPixels(clientWidthTwips_), TwipsToPixels(clientHeightTwips_)};
+    AdjustWindowRectEx(&rc, style, FALSE, exStyle);
+    const int width = rc.right - rc.left;
+    const int height2 = rc.bottom - rc.top;
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const int x = work.left + std::max(0L, (work.right - work.left - width) / 2);
+    const int y = work.top + std::max(0L, (work.bottom - work.top - height2) / 2);
+    if (!CreateThis(exStyle, className_, caption_.c_str(), style, x, y, width, height2, nullptr))
+        throw std::runtime_error("window not created");
+    SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(iconBig_.get()));
+    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(iconSmall_.get()));
+
+    controls_.clear();
+    nextId_ = 1000;
+    CreateControls();
+    // Group boxes lie beneath the controls they frame; panels cover everything.
+    for (auto& [h, control] : controls_) {
+        if (auto* frame = dynamic_cast<Frame*>(control)) {
+            bool panel = frame->ChildParent() == frame->hwnd();
+            SetWindowPos(h, panel ? HWND_TOP : HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
+    for (auto& [id, timer] : timers_)
+        timer->Apply();
+    RegisterDialogWindow(hwnd());
+    Form_Load();
+}
+
+void Form::Show() {
+    if (!Loaded())
+        Load();
+    if (!Loaded())
+        return;
+    ShowWindow(hwnd(), SW_SHOW);
+    SetForegroundWindow(hwnd());
+}
+
+bool Form::ShowModal() {
+    if (!Loaded())
+        Load();
+    if (!Loaded() || inModal_ || IsWindowVisible(hwnd()))
+        return false;
+    std::vector<HWND> disabled;
+    for (Form* other : LiveForms()) {
+        if (other != this && other->Loaded() && IsWindowEnabled(other->hwnd())) {
+            EnableWindow(other->hwnd(), FALSE);
+            disabled.push_back(other->hwnd());
+        }
+    }
+    inModal_ = true;
+    ShowWindow(hwnd(), SW_SHOW);
+    SetForegroundWindow(hwnd());
+    RunMessageLoopUntil([this] { return !Loaded() || !IsWindowVisible(hwnd()); });
+    inModal_ = false;
+    for (HWND h : disabled) {
+        if (IsWindow(h))
+            EnableWindow(h, TRUE);
+    }
+    return true;
+}
+
+void Form::Hide() {
+    if (Loaded())
+        ShowWindow(hwnd(), SW_HIDE);
+}
+
+bool Form::Visible() const { return Loaded() && IsWindowVisible(hwnd()); }
+
+bool Form::Enabled() const { return Loaded() && IsWindowEnabled(hwnd()); }
+
+void Form::SetEnabled(bool enabled) {
+    if (Loaded())
+        EnableWindow(hwnd(), enabled ? TRUE : FALSE);
+}
+
+bool Form::Unload(int unloadMode) {
+    if (!Loaded())
+        return true;
+    return RunUnload(unloadMode);
+}
+
+bool Form::RunUnload(int unloadMode) {
+    if (unloading_)
+        return false;
+    int cancel = 0;
+    Form_QueryUnload(cancel, unloadMode);
+    if (cancel)
+        return false;
+    unloading_ = true;
+    Form_Unload(cancel);
+    unloading_ = false;
+    if (cancel)
+        return false;
+    DestroyThis();
+    return true;
+}
+
+UINT Form::PopupMenu(HMENU menu) {
+    POINT pt{};
+    GetCursorPos(&pt);
+    return TrackPopup(menu, hwnd(), pt);
+}
+
+LRESULT Form::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CLOSE:
+        RunUnload(kUnloadUser);
+        return 0;
+    case WM_QUERYENDSESSION: {
+        int cancel = 0;
+        Form_QueryUnload(cancel, kUnloadSession);
+        return cancel ? FALSE : TRUE;
+    }
+    case WM_ENDSESSION:
+        if (wParam) {
+            int cancel = 0;
+            Form_Unload(cancel);
+        }
+        return 0;
+    case WM_COMMAND:
+        if (lParam) {
+            auto it = controls_.find(reinterpret_cast<HWND>(lParam));
+            if (it != controls_.end())
+                it->second->OnCommand(HIWORD(wParam));
+        } else if (HIWORD(wParam) == 0) {
+            OnMenuCommand(LOWORD(wParam));
+        }
+        return 0;
+    case WM_TIMER: {
+        auto it = timers_.find(wParam);
+        if (it != timers_.end() && it->second->Tick)
+            it->second->Tick();
+        return 0;
+    }
+    case WM_MOUSEMOVE: {
+        int button = 0;
+        if (wParam & MK_LBUTTON)
+            button |= 1;
+        if (wParam & MK_RBUTTON)
+            button |= 2;
+        if (wParam & MK_MBUTTON)
+            button |= 4;
+        int shift = 0;
+        if (wParam & MK_SHIFT)
+            shift |= 1;
+        if (wParam & MK_CONTROL)
+            shift |= 2;
+        const float tpp = TwipsPerPixelX();
+        const auto px = static_cast<short>(LOWORD(lParam));
+        const auto py = static_cast<short>(HIWORD(lParam));
+        Form_MouseMove(button, shift, static_cast<float>(px) * tpp, static_cast<float>(py) * tpp);
+        return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    case WM_DESTROY:
+        UnregisterDialogWindow(hwnd());
+        for (auto& [id, timer] : timers_)
+            KillTimer(hwnd(), id);
+        for (auto& [h, control] : controls_)
+            control->hwnd_ = nullptr;
+        break;
+    }
+    return Window::WindowProc(msg, wParam, lParam);
+}
+
+} // namespace tk
