@@ -1,0 +1,128 @@
+#include "about_window/frmAbout.h"
+
+#include "resource.h"
+
+#include <shellapi.h>
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<frmAbout>& AboutFormSlot() {
+    static std::unique_ptr<frmAbout> form;
+    return form;
+}
+
+HBITMAP LoadLogo(int resource) {
+    return static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resource),
+                                           IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+}
+
+constexpr COLORREF kLinkColour = RGB(0, 0, 255);
+
+} // namespace
+
+std::string VersionText(const tk::FileVersion& v) {
+    return "v." + std::to_string(v.major) + "." + std::to_string(v.minor) + " (build " +
+           std::to_string(v.revision) + ")";
+}
+
+frmAbout::ShellExecuteFn frmAbout::ShellExecuteCall = [](HWND owner, const char* operation,
+                                                         const char* file, const char* parameters,
+                                                         const char* directory, int showCommand) {
+    return ShellExecuteA(owner, operation, file, parameters, directory, showCommand);
+};
+
+frmAbout& AboutForm() {
+    auto& slot = AboutFormSlot();
+    if (!slot)
+        slot = std::make_unique<frmAbout>();
+    return *slot;
+}
+
+frmAbout::frmAbout() : tk::Form("IpshifterAbout", "About", 4680, 3105, IDI_IPSHIFTER) {}
+
+// The window goes first, while the controls and pictures it refers to still exist.
+frmAbout::~frmAbout() {
+    DestroyThis();
+}
+
+void frmAbout::CreateControls() {
+    using tk::FontKind;
+    logo2000_.reset(LoadLogo(IDB_LOGO_2000));
+    logoXP_.reset(LoadLogo(IDB_LOGO_XP));
+    logoVista_.reset(LoadLogo(IDB_LOGO_VISTA));
+    LOGFONTA lf{};
+    if (GetObjectA(Font(FontKind::Normal), sizeof(lf), &lf) == sizeof(lf)) {
+        lf.lfUnderline = TRUE;
+        linkFont_.reset(CreateFontIndirectA(&lf));
+    }
+    handCursor_ = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND));
+
+    Frame1.CreateGroup(*this, nullptr, "", {120, 45, 4440, 2445}, FontKind::Normal);
+    Picture1.CreatePanel(*this, &Frame1, {240, 300, 660, 660}, GetSysColor(COLOR_BTNFACE));
+    Image1.CreateIcon(*this, &Picture1, Icon(), {90, 90, 480, 480});
+    Label1.Create(*this, &Frame1, "Ipshifter", {1140, 360, 3060, 240}, tk::Label::Align::Left,
+                  FontKind::Bold);
+    lblVER.Create(*this, &Frame1, "v.", {1140, 660, 3060, 240});
+    Label2.Create(*this, &Frame1, "tested on", {240, 1170, 3000, 240});
+    Image4.CreateBitmap(*this, &Frame1, logo2000_.get(), {240, 1470, 750, 555});
+    Image3.CreateBitmap(*this, &Frame1, logoXP_.get(), {1110, 1470, 750, 555});
+    Image2.CreateBitmap(*this, &Frame1, logoVista_.get(), {1980, 1470, 750, 555});
+    lblHomepage.Create(*this, &Frame1, "Homepage", {3360, 1785, 840, 240});
+    cmdOK.Create(*this, nullptr, "OK", {3480, 2610, 1080, 375});
+
+    if (linkFont_)
+        SendMessageA(lblHomepage.hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()),
+                     FALSE);
+    lblHomepage.Click = [this] { lblHomepage_Click(); };
+    cmdOK.Click = [this] { cmdOK_Click(); };
+}
+
+void frmAbout::Form_Load() {
+    lblVER.SetCaption(VersionText(tk::AppVersion()));
+    tk::DoEvents();
+}
+
+void frmAbout::lblHomepage_Click() {
+    if (ShellExecuteCall)
+        ShellExecuteCall(hwnd(), nullptr, kHomepageUrl, nullptr, "C:\\", SW_SHOWNORMAL);
+}
+
+void frmAbout::cmdOK_Click() {
+    Unload();
+}
+
+void frmAbout::OnMenuCommand(UINT id) {
+    // Enter and Escape reach a window without a default button as these two commands.
+    if (id == IDOK || id == IDCANCEL)
+        cmdOK_Click();
+}
+
+LRESULT frmAbout::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lParam) == lblHomepage.hwnd() && lblHomepage.hwnd()) {
+            const LRESULT brush = tk::Form::WindowProc(msg, wParam, lParam);
+            SetTextColor(reinterpret_cast<HDC>(wParam), kLinkColour);
+            return brush;
+        }
+        break;
+    case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(wParam) == lblHomepage.hwnd() && lblHomepage.hwnd() &&
+            handCursor_) {
+            SetCursor(handCursor_);
+            return TRUE;
+        }
+        break;
+    case WM_NCDESTROY: {
+        const LRESULT result = tk::Form::WindowProc(msg, wParam, lParam);
+        logo2000_.reset();
+        logoXP_.reset();
+        logoVista_.reset();
+        linkFont_.reset();
+        return result;
+    }
+    }
+    return tk::Form::WindowProc(msg, wParam, lParam);
+}
