@@ -89,7 +89,9 @@ MachineNetwork::MachineNetwork(const std::vector<ConnectionEntry>& entries) {
     WriteConnections(HKEY_LOCAL_MACHINE, entries);
 }
 
-MachineNetwork::~MachineNetwork() { DeleteKeyTree(HKEY_LOCAL_MACHINE, kNetworkKey); }
+MachineNetwork::~MachineNetwork() {
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kNetworkKey);
+}
 
 RealProgram::RealProgram(const std::string& folderHint) : dir_(folderHint) {
     if (!CopyFileTo(BinDir() + "\\Ipshifter.exe", dir_.File("Ipshifter.exe")))
@@ -136,7 +138,9 @@ void RealProgram::AnswerMessageBox(HWND box, int button) {
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
 }
 
-int RealProgram::WaitExit(DWORD timeoutMs) { return WaitProcess(process_, timeoutMs); }
+int RealProgram::WaitExit(DWORD timeoutMs) {
+    return WaitProcess(process_, timeoutMs);
+}
 
 void RealProgram::EndSession() {
     HWND main = FindProcessWindow(process_.pid, "IpshifterMain", nullptr);

@@ -115,7 +115,9 @@ struct VersionCase {
     bool supported;
 };
 
-void PrintTo(const VersionCase& c, std::ostream* os) { *os << c.wineVersion; }
+void PrintTo(const VersionCase& c, std::ostream* os) {
+    *os << c.wineVersion;
+}
 
 class StartupReal : public testing::TestWithParam<VersionCase> {};
 

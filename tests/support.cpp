@@ -40,8 +40,12 @@ void NoRealDialogs::SetUp() {
     tk::SetEndProgramHandler([] { ++g_endProgramCalls; });
 }
 
-int EndProgramCalls() { return g_endProgramCalls; }
-void ResetEndProgramCalls() { g_endProgramCalls = 0; }
+int EndProgramCalls() {
+    return g_endProgramCalls;
+}
+void ResetEndProgramCalls() {
+    g_endProgramCalls = 0;
+}
 
 DialogRecorder::DialogRecorder() {
     tk::SetMessageBoxHandler([this](const tk::MessageBoxRequest& request) {
@@ -94,7 +98,9 @@ ScratchDir::ScratchDir(const std::string& hint) {
     }
 }
 
-ScratchDir::~ScratchDir() { RemoveTree(path_); }
+ScratchDir::~ScratchDir() {
+    RemoveTree(path_);
+}
 
 void RemoveTree(const std::string& path) {
     WIN32_FIND_DATAA fd;
@@ -260,12 +266,13 @@ WineVersionFor::WineVersionFor(const std::string& exeName, const std::string& ve
         ADD_FAILURE() << "cannot create " << key_;
         return;
     }
-    RegSetValueExA(key.get(), "Version", 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(version.c_str()),
+    RegSetValueExA(key.get(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
                    static_cast<DWORD>(version.size() + 1));
 }
 
-WineVersionFor::~WineVersionFor() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
+WineVersionFor::~WineVersionFor() {
+    RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
+}
 
 ChildRegistrar::ChildRegistrar(const std::string& name, ChildMain main) {
     Children()[name] = std::move(main);

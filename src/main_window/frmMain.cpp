@@ -1,12 +1,21 @@
 #include "main_window/frmMain.h"
 
+#include "about_window/frmAbout.h"
+#include "functions/cmdline.h"
+#include "functions/connections.h"
+#include "functions/forms.h"
 #include "functions/interfaces.h"
+#include "functions/profile_list.h"
+#include "functions/profiles.h"
 #include "functions/os.h"
 #include "globals/mdlGVars.h"
 #include "resource.h"
 #include "toolkit/app.h"
 #include "toolkit/dialogs.h"
 #include "tray_icon/CSystrayIcon.h"
+
+#include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -24,7 +33,9 @@ frmMain& MainForm() {
     return *slot;
 }
 
-void ResetMainForm() { MainFormSlot().reset(); }
+void ResetMainForm() {
+    MainFormSlot().reset();
+}
 
 frmMain::frmMain() : tk::Form("IpshifterMain", "Ipshifter", 6015, 4530, IDI_IPSHIFTER) {}
 
@@ -36,8 +47,7 @@ void frmMain::CreateControls() {
     // Frames first (their controls are placed relative to them), then every control in tab
     // order, which is also the creation order.
     frameProfiles.CreateGroup(*this, nullptr, "Profiles", {75, 150, 5865, 1140}, FontKind::Bold);
-    frameInterface.CreateGroup(*this, nullptr, "Interface", {75, 1350, 5865, 3090},
-                               FontKind::Bold);
+    frameInterface.CreateGroup(*this, nullptr, "Interface", {75, 1350, 5865, 3090}, FontKind::Bold);
     frameIP.CreateGroup(*this, &frameInterface, "IP Config", {150, 675, 2715, 2265},
                         FontKind::Italic);
     frameDNS.CreateGroup(*this, &frameInterface, "DNS Config", {3000, 675, 2715, 1740},
@@ -70,21 +80,232 @@ void frmMain::CreateControls() {
     tmrProgress.Create(*this);
 
     frmWAIT.SetVisible(false);
+
+    cmbProfiles.Click = [this] { cmbProfiles_Click(); };
+    chkDHCP.Click = [this] { chkDHCP_Click(); };
+    txtMETRIC.GotFocus = [this] { txtMETRIC_GotFocus(); };
+    txtSUBNET.GotFocus = [this] { txtSUBNET_GotFocus(); };
+    cmdNewProfile.Click = [this] { cmdNewProfile_Click(); };
+    cmdEditProfile.Click = [this] { cmdEditProfile_Click(); };
+    cmdDelProfile.Click = [this] { cmdDelProfile_Click(); };
+    cmdSave.Click = [this] { cmdSave_Click(); };
+    cmdSetProfile.Click = [this] { cmdSetProfile_Click(); };
+    cmdAbout.Click = [this] { cmdAbout_Click(); };
+    tmrProgress.Tick = [this] { tmrProgress_Timer(); };
+}
+
+int frmMain::SelectedProfileIndex() const {
+    const int entry = cmbProfiles.ListIndex();
+    if (entry < 0)
+        return -1;
+    const int index = cmbProfiles.ItemData(entry);
+    // An entry can only point into the table; anything else counts as no choice.
+    return index >= 0 && static_cast<size_t>(index) < Profiles.size() ? index : -1;
+}
+
+namespace {
+
+std::string JoinLines(const std::vector<std::string>& items) {
+    std::string text;
+    for (const auto& item : items)
+        text += item + "\r\n";
+    if (!text.empty())
+        text.resize(text.size() - 2);
+    return text;
+}
+
+} // namespace
+
+void frmMain::cmbProfiles_Click() {
+    const int index = SelectedProfileIndex();
+    const bool chosen = index != -1;
+    cmdSetProfile.SetEnabled(chosen);
+    cmdNewProfile.SetEnabled(chosen);
+    cmdEditProfile.SetEnabled(chosen);
+    cmdDelProfile.SetEnabled(chosen);
+    frameInterface.SetEnabled(chosen);
+    if (!chosen) {
+        cmbINTERFACE.SetListIndex(0);
+        txtIP.SetText("");
+        txtSUBNET.SetText("");
+        txtGATEWAY.SetText("");
+        txtMETRIC.SetText("");
+        txtDNS.SetText("");
+        return;
+    }
+    const ProfileRecord& p = Profiles[static_cast<size_t>(index)];
+    if (p.INTERFACE.empty()) {
+        cmbINTERFACE.SetListIndex(0);
+    } else {
+        for (int i = 0; i < cmbINTERFACE.ListCount(); ++i) {
+            if (cmbINTERFACE.List(i) == p.INTERFACE) {
+                cmbINTERFACE.SetListIndex(i);
+                break;
+            }
+        }
+    }
+    chkDHCP.SetValue(p.DHCP);
+    txtIP.SetText(JoinLines(p.IP));
+    txtSUBNET.SetText(p.SUBNET);
+    txtGATEWAY.SetText(p.GATEWAY);
+    txtMETRIC.SetText(std::to_string(p.METRIC));
+    txtDNS.SetText(JoinLines(p.DNS));
+}
+
+void frmMain::chkDHCP_Click() {
+    const bool staticAddresses = chkDHCP.Value() == 0;
+    frameIP.SetEnabled(staticAddresses);
+    txtIP.SetEnabled(staticAddresses);
+    txtSUBNET.SetEnabled(staticAddresses);
+    txtGATEWAY.SetEnabled(staticAddresses);
+    txtMETRIC.SetEnabled(staticAddresses);
+}
+
+void frmMain::txtMETRIC_GotFocus() {
+    if (txtMETRIC.Text().empty())
+        txtMETRIC.SetText("1");
+}
+
+void frmMain::txtSUBNET_GotFocus() {
+    if (txtSUBNET.Text().empty())
+        txtSUBNET.SetText("255.255.255.0");
+}
+
+tk::unique_hmenu frmMain::BuildTrayMenu() const {
+    tk::unique_hmenu menu(CreatePopupMenu());
+    auto add = [&menu](const tk::MenuItem& item, UINT id) {
+        if (!item.Visible)
+            return;
+        if (item.Caption == "-") {
+            AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
+            return;
+        }
+        UINT flags = MF_STRING;
+        if (!item.Enabled)
+            flags |= MF_GRAYED;
+        if (item.Checked)
+            flags |= MF_CHECKED;
+        AppendMenuA(menu.get(), flags, id, item.Caption.c_str());
+    };
+    for (int k = 0; k <= mnuProfile.UBound(); ++k)
+        add(mnuProfile[k], kMenuProfileBase + static_cast<UINT>(k));
+    add(mnuLine02, 0);
+    add(mnuSetup, kMenuSetup);
+    add(mnuAbout, kMenuAbout);
+    add(mnuLine03, 0);
+    add(mnuExit, kMenuExit);
+    return menu;
+}
+
+void frmMain::OnMenuCommand(UINT id) {
+    if (id == kMenuSetup)
+        mnuSetup_Click();
+    else if (id == kMenuAbout)
+        mnuAbout_Click();
+    else if (id == kMenuExit)
+        mnuExit_Click();
+    else if (id >= kMenuProfileBase && id <= kMenuProfileBase + 0x7FFF)
+        mnuProfile_Click(static_cast<int>(id - kMenuProfileBase));
+}
+
+void frmMain::mnuAbout_Click() {
+    ShowFormModal(AboutForm());
+}
+
+void frmMain::Form_MouseMove(int /*button*/, int /*shift*/, float x, float /*y*/) {
+    // The tray icon reports its mouse message in place of the horizontal position.
+    const long message = std::lround(x / tk::TwipsPerPixelX());
+    switch (message) {
+    case WM_LBUTTONUP:
+        // A single click only repaints the window; the double click shows it.
+        if (Loaded())
+            RedrawWindow(hwnd(), nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        break;
+    case WM_LBUTTONDBLCLK:
+        Show();
+        break;
+    case WM_RBUTTONUP: {
+        for (int k = 0; k <= mnuProfile.UBound(); ++k) {
+            const std::string& tag = mnuProfile[k].Tag;
+            char* end = nullptr;
+            const long i = std::strtol(tag.c_str(), &end, 10);
+            if (tag.empty() || *end != '\0' || i < 0 || static_cast<size_t>(i) >= Profiles.size())
+                continue;
+            mnuProfile[k].Checked = Profiles[static_cast<size_t>(i)].SELECTED != 0;
+        }
+        cmdSave.SetFocus();
+        tk::unique_hmenu menu = BuildTrayMenu();
+        const UINT chosen = PopupMenu(menu.get());
+        menu.reset();
+        if (chosen)
+            OnMenuCommand(chosen);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+LRESULT frmMain::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    // Explorer broadcasts this after a restart; its new tray knows no icons yet.
+    static const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    if (msg == taskbarCreated && taskbarCreated != 0) {
+        if (SysIcon)
+            SysIcon->RestoreAfterShellRestart();
+        return 0;
+    }
+    return tk::Form::WindowProc(msg, wParam, lParam);
+}
+
+void frmMain::mnuSetup_Click() {
+    Show();
+}
+
+void frmMain::cmdAbout_Click() {
+    ShowFormModal(AboutForm());
 }
 
 void frmMain::Form_Load() {
     tk::ChangeDirectory(tk::AppPath());
     IniPath = tk::AppPath() + "\\Ipshifter.ini";
 
-    const std::int32_t code = DetectOs();
-    if (code != kOsWin2000 && code != kOsWinXP && code != kOsVista) {
+    switch (DetectOs()) {
+    case kOsWin2000:
+        InterfaceNames = ListConnectionsWithPnpId();
+        break;
+    case kOsWinXP:
+        InterfaceNames = ListConnectionsByMediaSubType();
+        break;
+    case kOsVista:
+        InterfaceNames = ListPciConnections();
+        break;
+    default:
         tk::MsgBox("OS unsupported");
         tk::EndProgram();
         return;
     }
-    InterfaceNames = {"_"};
     FillInterfaceList();
+    LoadProfiles();
+    RefreshProfileList("", "");
+    if (cmbProfiles.ListCount() >= 2)
+        cmbProfiles.SetListIndex(1);
 
+    const std::string wanted = GetCommandLineArg("PROFILE");
+    if (!wanted.empty()) {
+        for (int i = 0; i < cmbProfiles.ListCount(); ++i) {
+            if (cmbProfiles.List(i) != wanted)
+                continue;
+            cmbProfiles.SetListIndex(i);
+            cmdSetProfile_Click();
+            Unload(tk::kUnloadCode);
+            return;
+        }
+    }
+
+    SysIcon = std::make_unique<CSystrayIcon>();
+    SysIcon->Initialize(hwnd(), SmallIcon(), "Ipshifter", WM_MOUSEMOVE);
+    SysIcon->ShowIcon();
     Hide();
 }
 
@@ -101,4 +322,6 @@ void frmMain::Form_Unload(int& /*cancel*/) {
     tk::EndProgram();
 }
 
-void frmMain::mnuExit_Click() { Unload(tk::kUnloadCode); }
+void frmMain::mnuExit_Click() {
+    Unload(tk::kUnloadCode);
+}

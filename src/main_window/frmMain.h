@@ -60,10 +60,42 @@ public:
     void Form_Load() override;
     void Form_QueryUnload(int& cancel, int unloadMode) override;
     void Form_Unload(int& cancel) override;
+    void Form_MouseMove(int button, int shift, float x, float y) override;
+    void cmbProfiles_Click();
+    void chkDHCP_Click();
+    void txtMETRIC_GotFocus();
+    void txtSUBNET_GotFocus();
+    void cmdNewProfile_Click();
+    void cmdEditProfile_Click();
+    void cmdDelProfile_Click();
+    void cmdSave_Click();
+    void cmdSetProfile_Click();
+    void tmrProgress_Timer();
+    void mnuProfile_Click(int index);
+    void mnuSetup_Click();
+    void mnuAbout_Click();
+    void cmdAbout_Click();
     void mnuExit_Click();
+
+    // The profile index behind the selected list entry, or -1 for a heading or no selection.
+    int SelectedProfileIndex() const;
+    // The tray menu as it would open now.
+    tk::unique_hmenu BuildTrayMenu() const;
+
+    // Command identifiers of the tray menu.
+    static constexpr UINT kMenuProfileBase = 1000;
+    static constexpr UINT kMenuSetup = 10;
+    static constexpr UINT kMenuAbout = 11;
+    static constexpr UINT kMenuExit = 12;
 
 protected:
     void CreateControls() override;
+    void OnMenuCommand(UINT id) override;
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    // True while a script runs: a second apply would share its files.
+    bool applying_ = false;
 };
 
 // The one main window of the program, created (not loaded) on first use.

@@ -50,7 +50,9 @@ std::string AppPath() {
     return slash == std::string::npos ? std::string() : exe.substr(0, slash);
 }
 
-void SetAppPathForTesting(std::optional<std::string> folder) { g_appPathOverride = std::move(folder); }
+void SetAppPathForTesting(std::optional<std::string> folder) {
+    g_appPathOverride = std::move(folder);
+}
 
 FileVersion ReadFileVersion(const std::string& exePath) {
     FileVersion v;
@@ -74,7 +76,9 @@ FileVersion ReadFileVersion(const std::string& exePath) {
     return v;
 }
 
-FileVersion AppVersion() { return ReadFileVersion(AppExePath()); }
+FileVersion AppVersion() {
+    return ReadFileVersion(AppExePath());
+}
 
 std::string ArgumentsFromCommandLine(const std::string& full) {
     size_t i = 0;
@@ -164,6 +168,8 @@ void EndProgram() {
     ExitProcess(0);
 }
 
-void SetEndProgramHandler(std::function<void()> handler) { g_endProgram = std::move(handler); }
+void SetEndProgramHandler(std::function<void()> handler) {
+    g_endProgram = std::move(handler);
+}
 
 } // namespace tk

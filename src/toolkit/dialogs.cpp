@@ -111,8 +111,7 @@ MsgResult ShowRealMessageBox(const MessageBoxRequest& request) {
     case MsgIcon::None:
         break;
     }
-    int r = MessageBoxA(OwnerWindow(), request.prompt.c_str(), kAppTitle,
-                        type | MB_SETFOREGROUND);
+    int r = MessageBoxA(OwnerWindow(), request.prompt.c_str(), kAppTitle, type | MB_SETFOREGROUND);
     if (request.buttons == MsgButtons::YesNo)
         return r == IDYES ? MsgResult::Yes : MsgResult::No;
     return MsgResult::Ok;
@@ -137,9 +136,9 @@ std::string ShowRealInputBox(const std::string& prompt, const std::string& defau
     t.Control(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 61, 227, 14, kIdEdit, 0x0081, L"");
 
     InputBoxState state{&prompt, &defaultText, {}};
-    INT_PTR r = DialogBoxIndirectParamA(GetModuleHandleA(nullptr),
-                                        static_cast<LPCDLGTEMPLATEA>(t.Data()), OwnerWindow(),
-                                        InputBoxProc, reinterpret_cast<LPARAM>(&state));
+    INT_PTR r =
+        DialogBoxIndirectParamA(GetModuleHandleA(nullptr), static_cast<LPCDLGTEMPLATEA>(t.Data()),
+                                OwnerWindow(), InputBoxProc, reinterpret_cast<LPARAM>(&state));
     return r == IDOK ? state.result : std::string();
 }
 
@@ -152,8 +151,12 @@ std::string InputBox(const std::string& prompt, const std::string& defaultText) 
     return g_inputBox ? g_inputBox(prompt, defaultText) : ShowRealInputBox(prompt, defaultText);
 }
 
-void SetMessageBoxHandler(MessageBoxHandler handler) { g_messageBox = std::move(handler); }
-void SetInputBoxHandler(InputBoxHandler handler) { g_inputBox = std::move(handler); }
+void SetMessageBoxHandler(MessageBoxHandler handler) {
+    g_messageBox = std::move(handler);
+}
+void SetInputBoxHandler(InputBoxHandler handler) {
+    g_inputBox = std::move(handler);
+}
 
 UINT TrackPopup(HMENU menu, HWND owner, POINT pos) {
     if (g_popup)
@@ -166,6 +169,8 @@ UINT TrackPopup(HMENU menu, HWND owner, POINT pos) {
     return cmd;
 }
 
-void SetPopupHandler(PopupHandler handler) { g_popup = std::move(handler); }
+void SetPopupHandler(PopupHandler handler) {
+    g_popup = std::move(handler);
+}
 
 } // namespace tk

@@ -42,13 +42,19 @@ int ScreenDpi() {
     return dpi;
 }
 
-float TwipsPerPixelX() { return 1440.0f / static_cast<float>(ScreenDpi()); }
+float TwipsPerPixelX() {
+    return 1440.0f / static_cast<float>(ScreenDpi());
+}
 
-int TwipsToPixels(int twips) { return MulDiv(twips, ScreenDpi(), 1440); }
+int TwipsToPixels(int twips) {
+    return MulDiv(twips, ScreenDpi(), 1440);
+}
 
 // ---- Window ----
 
-Window::~Window() { DestroyThis(); }
+Window::~Window() {
+    DestroyThis();
+}
 
 void Window::RegisterClassOnce(const char* className, HBRUSH background, HICON icon) {
     WNDCLASSEXA existing{};
@@ -68,10 +74,10 @@ void Window::RegisterClassOnce(const char* className, HBRUSH background, HICON i
     RegisterClassExA(&wc);
 }
 
-bool Window::CreateThis(DWORD exStyle, const char* className, const char* title, DWORD style,
-                        int x, int y, int width, int height, HWND parent) {
-    HWND h = CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent,
-                             nullptr, GetModuleHandleA(nullptr), this);
+bool Window::CreateThis(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
+                        int y, int width, int height, HWND parent) {
+    HWND h = CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent, nullptr,
+                             GetModuleHandleA(nullptr), this);
     return h != nullptr;
 }
 
@@ -121,12 +127,12 @@ void Control::CreateIn(Form& form, Frame* container, const char* className, cons
     HWND parent = container ? container->ChildParent() : form.hwnd();
     POINT origin = container ? container->ChildOrigin() : POINT{0, 0};
     int height = rect.height;
-    hwnd_ = CreateWindowExA(
-        exStyle, className, text, style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
-        TwipsToPixels(origin.x + rect.left), TwipsToPixels(origin.y + rect.top),
-        TwipsToPixels(rect.width), TwipsToPixels(height), parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(form.NextControlId())),
-        GetModuleHandleA(nullptr), nullptr);
+    hwnd_ =
+        CreateWindowExA(exStyle, className, text, style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
+                        TwipsToPixels(origin.x + rect.left), TwipsToPixels(origin.y + rect.top),
+                        TwipsToPixels(rect.width), TwipsToPixels(height), parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(form.NextControlId())),
+                        GetModuleHandleA(nullptr), nullptr);
     if (!hwnd_)
         throw std::runtime_error("control not created");
     // Creation order is the tab order: each control goes below the ones made before it.
@@ -248,14 +254,16 @@ LRESULT CALLBACK Frame::PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 
 // ---- Label, Image, Button ----
 
-void Label::Create(Form& form, Frame* container, const char* caption, TwipsRect rect,
-                   Align align, FontKind font) {
+void Label::Create(Form& form, Frame* container, const char* caption, TwipsRect rect, Align align,
+                   FontKind font) {
     DWORD style = SS_NOTIFY | SS_NOPREFIX;
     style |= align == Align::Right ? SS_RIGHT : align == Align::Center ? SS_CENTER : SS_LEFT;
     CreateIn(form, container, "STATIC", caption, style, 0, rect, font);
 }
 
-std::string Label::Caption() const { return WindowText(hwnd_); }
+std::string Label::Caption() const {
+    return WindowText(hwnd_);
+}
 
 void Label::SetCaption(const std::string& caption) {
     if (hwnd_)
@@ -268,8 +276,7 @@ void Label::OnCommand(WORD code) {
 }
 
 void Image::CreateIcon(Form& form, Frame* container, HICON icon, TwipsRect rect) {
-    CreateIn(form, container, "STATIC", "", SS_ICON | SS_REALSIZEIMAGE, 0, rect,
-             FontKind::Normal);
+    CreateIn(form, container, "STATIC", "", SS_ICON | SS_REALSIZEIMAGE, 0, rect, FontKind::Normal);
     SendMessageA(hwnd_, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
 }
 
@@ -283,7 +290,9 @@ void Button::Create(Form& form, Frame* container, const char* caption, TwipsRect
              FontKind::Normal);
 }
 
-std::string Button::Caption() const { return WindowText(hwnd_); }
+std::string Button::Caption() const {
+    return WindowText(hwnd_);
+}
 
 void Button::OnCommand(WORD code) {
     if (code == BN_CLICKED && Click)
@@ -319,12 +328,14 @@ void CheckBox::OnCommand(WORD code) {
 
 void TextBox::Create(Form& form, Frame* container, TwipsRect rect, bool multiLine) {
     DWORD style = WS_TABSTOP;
-    style |= multiLine ? ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL
-                       : ES_AUTOHSCROLL;
+    style |=
+        multiLine ? ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL : ES_AUTOHSCROLL;
     CreateIn(form, container, "EDIT", "", style, WS_EX_CLIENTEDGE, rect, FontKind::Normal);
 }
 
-std::string TextBox::Text() const { return WindowText(hwnd_); }
+std::string TextBox::Text() const {
+    return WindowText(hwnd_);
+}
 
 void TextBox::SetText(const std::string& text) {
     if (hwnd_)
@@ -382,8 +393,7 @@ int ComboBox::ItemData(int index) const {
 
 void ComboBox::SetItemData(int index, int data) {
     if (hwnd_)
-        SendMessageA(hwnd_, CB_SETITEMDATA, static_cast<WPARAM>(index),
-                     static_cast<LPARAM>(data));
+        SendMessageA(hwnd_, CB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(data));
 }
 
 int ComboBox::ListIndex() const {
@@ -398,7 +408,9 @@ void ComboBox::SetListIndex(int index) {
         Click();
 }
 
-std::string ComboBox::Text() const { return List(ListIndex()); }
+std::string ComboBox::Text() const {
+    return List(ListIndex());
+}
 
 void ComboBox::OnCommand(WORD code) {
     if (code == CBN_SELCHANGE && Click)
@@ -451,8 +463,8 @@ void MenuArray::Unload(int index) {
 
 // ---- Form ----
 
-Form::Form(const char* className, const char* caption, int clientWidthTwips,
-           int clientHeightTwips, int iconResource)
+Form::Form(const char* className, const char* caption, int clientWidthTwips, int clientHeightTwips,
+           int iconResource)
     : className_(className), caption_(caption), clientWidthTwips_(clientWidthTwips),
       clientHeightTwips_(clientHeightTwips), iconResource_(iconResource) {
     LiveForms().insert(this);
@@ -460,12 +472,19 @@ Form::Form(const char* className, const char* caption, int clientWidthTwips,
 
 Form::~Form() {
     LiveForms().erase(this);
+    // The derived form's controls and timers are gone already: the window must not reach them.
+    controls_.clear();
+    timers_.clear();
     DestroyThis();
 }
 
-HFONT Form::Font(FontKind kind) const { return fonts_[static_cast<int>(kind)].get(); }
+HFONT Form::Font(FontKind kind) const {
+    return fonts_[static_cast<int>(kind)].get();
+}
 
-void Form::Register(Control* control) { controls_[control->hwnd()] = control; }
+void Form::Register(Control* control) {
+    controls_[control->hwnd()] = control;
+}
 
 void Form::Load() {
     if (Loaded())
@@ -564,9 +583,13 @@ void Form::Hide() {
         ShowWindow(hwnd(), SW_HIDE);
 }
 
-bool Form::Visible() const { return Loaded() && IsWindowVisible(hwnd()); }
+bool Form::Visible() const {
+    return Loaded() && IsWindowVisible(hwnd());
+}
 
-bool Form::Enabled() const { return Loaded() && IsWindowEnabled(hwnd()); }
+bool Form::Enabled() const {
+    return Loaded() && IsWindowEnabled(hwnd());
+}
 
 void Form::SetEnabled(bool enabled) {
     if (Loaded())

@@ -15,9 +15,9 @@ namespace tk {
 
 // Why a form is asked to close.
 enum UnloadMode {
-    kUnloadUser = 0,      // title bar, system menu or keyboard
-    kUnloadCode = 1,      // the program's own Unload
-    kUnloadSession = 2,   // the user logs off or Windows shuts down
+    kUnloadUser = 0,    // title bar, system menu or keyboard
+    kUnloadCode = 1,    // the program's own Unload
+    kUnloadSession = 2, // the user logs off or Windows shuts down
     kUnloadTaskManager = 3,
 };
 
@@ -262,8 +262,8 @@ public:
     UINT PopupMenu(HMENU menu);
 
 protected:
-    Form(const char* className, const char* caption, int clientWidthTwips,
-         int clientHeightTwips, int iconResource);
+    Form(const char* className, const char* caption, int clientWidthTwips, int clientHeightTwips,
+         int iconResource);
     // Builds the controls; runs on every load.
     virtual void CreateControls() = 0;
     virtual void Form_Load() {}

@@ -30,7 +30,9 @@ void CSystrayIcon::SetShellNotifyForTesting(ShellNotify notify) {
     ShellNotifySlot() = std::move(notify);
 }
 
-CSystrayIcon::~CSystrayIcon() { HideIcon(); }
+CSystrayIcon::~CSystrayIcon() {
+    HideIcon();
+}
 
 std::int32_t CSystrayIcon::Initialize(HWND hwnd, HICON hIcon, const std::string& sTip,
                                       std::uint32_t uCallbackMessage) {
@@ -55,8 +57,8 @@ bool CSystrayIcon::CallShell(DWORD message) {
     data.uCallbackMessage = IconData.uCallbackMessage;
     data.hIcon = IconData.hIcon;
     std::memcpy(data.szTip, IconData.szTip.data(), std::min(IconData.szTip.size(), kTipChars));
-    BOOL ok = ShellNotifySlot() ? ShellNotifySlot()(message, data)
-                                : Shell_NotifyIconA(message, &data);
+    BOOL ok =
+        ShellNotifySlot() ? ShellNotifySlot()(message, data) : Shell_NotifyIconA(message, &data);
     if (!ok) {
         const auto error = static_cast<std::int32_t>(GetLastError());
         if (NIError)
@@ -117,6 +119,8 @@ std::string CSystrayIcon::TipText() const {
     const auto nul = IconData.szTip.find('\0');
     return IconData.szTip.substr(0, std::min(nul, kTipChars - 1));
 }
+
+bool CSystrayIcon::RestoreAfterShellRestart() { return IconShown && CallShell(NIM_ADD); }
 
 void CSystrayIcon::Visible(bool bVisible) {
     if (bVisible)

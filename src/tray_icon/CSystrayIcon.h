@@ -48,6 +48,8 @@ public:
     bool Visible() const { return IconShown; }
     void Visible(bool bVisible);
     bool UpdateOnChange() const { return UpdateOnChange_; }
+    // Adds a shown icon again after the shell restarted and forgot it.
+    bool RestoreAfterShellRestart();
 
     // Raised with GetLastError() when the shell reports a failure.
     std::function<void(std::int32_t ErrorNumber)> NIError;

@@ -1,0 +1,140 @@
+// The editing commands of the main window: New, Edit (rename), Delete and Save.
+#include "main_window/frmMain.h"
+
+#include "functions/ip.h"
+#include "functions/profile_list.h"
+#include "functions/profiles.h"
+#include "globals/mdlGVars.h"
+#include "toolkit/dialogs.h"
+
+namespace {
+
+// The lines of a multi-line box; every CR LF separates two elements.
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (;;) {
+        const size_t brk = text.find("\r\n", start);
+        if (brk == std::string::npos) {
+            out.push_back(text.substr(start));
+            return out;
+        }
+        out.push_back(text.substr(start, brk - start));
+        start = brk + 2;
+    }
+}
+
+std::string TrimBlanks(const std::string& text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+void Refuse(const std::string& message) {
+    tk::MsgBox(message, tk::MsgButtons::Ok, tk::MsgIcon::Critical);
+}
+
+} // namespace
+
+void frmMain::cmdNewProfile_Click() {
+    const std::string name = tk::InputBox("Profile name?");
+    if (name.empty())
+        return;
+    ProfileRecord p;
+    p.NAME = name;
+    p.INTERFACE = InterfaceNames.empty() ? std::string("_") : InterfaceNames.front();
+    p.METRIC = 1;
+    p.IP = {""};
+    p.DNS = {""};
+    Profiles.push_back(p);
+    const int n = static_cast<int>(Profiles.size()) - 1;
+    SaveProfiles();
+    RefreshProfileList("", "");
+    for (int i = 0; i < cmbProfiles.ListCount(); ++i) {
+        if (cmbProfiles.ItemData(i) == n) {
+            cmbProfiles.SetListIndex(i);
+            break;
+        }
+    }
+}
+
+void frmMain::cmdEditProfile_Click() {
+    const int k = SelectedProfileIndex();
+    if (k == -1)
+        return;
+    const std::string answer = tk::InputBox("Profile name?", Profiles[static_cast<size_t>(k)].NAME);
+    if (!answer.empty())
+        Profiles[static_cast<size_t>(k)].NAME = answer;
+    cmdSave_Click();
+    RefreshProfileList("", "");
+}
+
+void frmMain::cmdDelProfile_Click() {
+    const int k = SelectedProfileIndex();
+    if (k == -1)
+        return;
+    int listed = 0;
+    for (int i = 0; i < cmbProfiles.ListCount(); ++i) {
+        if (cmbProfiles.ItemData(i) != -1)
+            ++listed;
+    }
+    if (listed <= 1) {
+        tk::MsgBox("Enable to delete: at least one entry must be present", tk::MsgButtons::Ok,
+                   tk::MsgIcon::Exclamation);
+        return;
+    }
+    const ProfileRecord& p = Profiles[static_cast<size_t>(k)];
+    if (tk::MsgBox("Do you really want to remove the profile '" + p.INTERFACE + "::" + p.NAME +
+                       "' ?",
+                   tk::MsgButtons::YesNo, tk::MsgIcon::Question) != tk::MsgResult::Yes)
+        return;
+    Profiles.erase(Profiles.begin() + k);
+    RefreshProfileList("", "");
+    const int count = cmbProfiles.ListCount();
+    if (count > 0)
+        cmbProfiles.SetListIndex(k <= count - 1 ? k : count - 1);
+    SaveProfiles();
+}
+
+void frmMain::cmdSave_Click() {
+    const int k = SelectedProfileIndex();
+    if (k != -1) {
+        // Each field is stored first and checked afterwards: a refused Save keeps what it
+        // stored so far in memory.
+        ProfileRecord& p = Profiles[static_cast<size_t>(k)];
+        p.INTERFACE = cmbINTERFACE.Text();
+        p.DHCP = static_cast<std::uint8_t>(chkDHCP.Value());
+        const std::string ip = txtIP.Text();
+        if (ip.empty()) {
+            p.IP = {""};
+        } else {
+            p.IP = SplitLines(ip);
+            if (!IsValidIp(p.IP))
+                return Refuse("Invalid IP addresses specified");
+        }
+        p.SUBNET = txtSUBNET.Text();
+        if (!IsValidIp(p.SUBNET))
+            return Refuse("Invalid SUBNET specified");
+        p.GATEWAY = txtGATEWAY.Text();
+        if (p.GATEWAY.empty())
+            p.GATEWAY = "none";
+        if (p.GATEWAY != "none" && !IsValidIp(p.GATEWAY))
+            return Refuse("Invalid GATEWAY specified");
+        const auto metric = MetricFromText(txtMETRIC.Text());
+        if (!metric)
+            return Refuse("Invalid METRIC specified: it must lie between -2147483648 and "
+                          "2147483647");
+        p.METRIC = *metric;
+        const std::string dns = txtDNS.Text();
+        if (dns.empty()) {
+            p.DNS = {""};
+        } else {
+            p.DNS = SplitLines(dns);
+            if (!IsValidIp(p.DNS))
+                return Refuse("Invalid DNS addresses specified");
+        }
+    }
+    SaveProfiles();
+    RefreshProfileList(TrimBlanks(cmbINTERFACE.Text()), TrimBlanks(cmbProfiles.Text()));
+}

@@ -1,0 +1,258 @@
+// Applying a profile from the main window and from the command line, with the real command
+// interpreter and a recording netsh in the program folder.
+#include "main_window_fixture.h"
+
+#include "functions/profiles.h"
+#include "functions/run.h"
+#include "tray_icon/CSystrayIcon.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace testsupport;
+
+namespace {
+
+const std::vector<std::string> kStaticCalls = {
+    "interface ip set address \"LAN\" source=static addr=192.0.2.10 mask=255.255.255.0 "
+    "gateway=192.0.2.1 gwmetric=5",
+    "interface ip add address \"LAN\" 192.0.2.11 255.255.255.0",
+    "interface ip set dns \"LAN\" static none",
+    "interface ip add dns \"LAN\" 192.0.2.53",
+    "interface ip add dns \"LAN\" 192.0.2.54",
+};
+
+std::vector<ProfileRecord> ThreeProfiles() {
+    return {MakeProfile("Office", "LAN", 0, {"192.0.2.10", "192.0.2.11"}, "255.255.255.0",
+                        "192.0.2.1", 5, {"192.0.2.53", "192.0.2.54"}, 0),
+            MakeProfile("Home", "LAN", 1, {""}, "", "none", 1, {""}, 1),
+            MakeProfile("Cafe", "WLAN", 1, {""}, "", "none", 1, {""}, 1)};
+}
+
+std::vector<int> SelectedOnDisk(const std::string& iniPath) {
+    auto saved = Profiles;
+    IniPath = iniPath;
+    Profiles.clear();
+    LoadProfiles();
+    std::vector<int> out;
+    for (const auto& p : Profiles)
+        out.push_back(p.SELECTED);
+    Profiles = saved;
+    return out;
+}
+
+class ApplyWindowTest : public MainWindowTest {
+protected:
+    void TearDown() override {
+        SetEnvironmentVariableA("IPSHIFTER_NETSH_DELAY_MS", nullptr);
+        SetProcessStarterForTesting(nullptr);
+        MainWindowTest::TearDown();
+    }
+};
+
+TEST_F(ApplyWindowTest, SetMarksSavesRunsShowsProgressAndCleansUp) {
+    Start({"LAN", "WLAN"}, ThreeProfiles());
+    InstallNetsh(dir.path());
+    frmMain& f = Form();
+    f.Show();
+    Choose("  Office");
+    trayMessages.clear();
+
+    // Every netsh call takes a while, so that the progress shows and a second apply can be tried.
+    SetEnvironmentVariableA("IPSHIFTER_NETSH_DELAY_MS", "300");
+    DialogRecorder dialogs;
+    std::vector<std::string> steps;
+    bool disabledDuring = false, panelDuring = false, triedSecond = false;
+    {
+        Sampler sampler([&] {
+            if (f.Enabled())
+                return;
+            disabledDuring = true;
+            panelDuring = panelDuring || IsWindowVisible(f.frmWAIT.hwnd());
+            const std::string caption = f.lblProgress.Caption();
+            if (!caption.empty() && (steps.empty() || steps.back() != caption))
+                steps.push_back(caption);
+            if (!triedSecond && !steps.empty()) {
+                triedSecond = true;
+                f.cmdSetProfile_Click();
+            }
+        });
+        f.cmdSetProfile_Click();
+    }
+
+    EXPECT_EQ(NetshCalls(dir.path()), kStaticCalls);
+    EXPECT_TRUE(disabledDuring);
+    EXPECT_TRUE(panelDuring);
+    ASSERT_FALSE(steps.empty());
+    for (const auto& s : steps)
+        EXPECT_TRUE(s.size() == 8 && s.rfind("Step ", 0) == 0 && s.substr(6) == "/5") << s;
+    // The second apply was refused and left the running one alone.
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].icon, tk::MsgIcon::Exclamation);
+    EXPECT_NE(dialogs.messages[0].prompt.find("being applied"), std::string::npos);
+
+    // The chosen profile is now the selected one of its connection; other connections keep theirs.
+    EXPECT_EQ((std::vector<int>{Profiles[0].SELECTED, Profiles[1].SELECTED, Profiles[2].SELECTED}),
+              (std::vector<int>{1, 0, 1}));
+    EXPECT_EQ(SelectedOnDisk(dir.File("Ipshifter.ini")), (std::vector<int>{1, 0, 1}));
+
+    // Clean-up: files gone, window back, panel hidden, label empty, tip reset.
+    EXPECT_FALSE(FileExists(dir.File("_ipshifter.cmd")));
+    EXPECT_FALSE(FileExists(dir.File("_progress.tmp")));
+    EXPECT_TRUE(f.Enabled());
+    EXPECT_FALSE(IsWindowVisible(f.frmWAIT.hwnd()));
+    EXPECT_EQ(f.lblProgress.Caption(), "");
+    EXPECT_EQ(trayMessages, std::vector<DWORD>{NIM_MODIFY});
+    EXPECT_EQ(f.SysIcon->TipText(), "Ipshifter");
+}
+
+TEST_F(ApplyWindowTest, NothingHappensWithoutAChosenProfile) {
+    Start({"LAN", "WLAN"}, ThreeProfiles());
+    InstallNetsh(dir.path());
+    const std::string before = Ini();
+    Choose("LAN");
+    Form().cmdSetProfile_Click();
+    Form().cmbProfiles.SetListIndex(-1);
+    Form().cmdSetProfile_Click();
+    EXPECT_FALSE(FileExists(dir.File("netsh.log")));
+    EXPECT_EQ(Ini(), before);
+}
+
+TEST_F(ApplyWindowTest, AProfileTheScriptCannotHoldSafelyIsRefusedBeforeAnythingIsWritten) {
+    Start({"LAN"}, {MakeProfile("Office", "LAN", 0, {"192.0.2.10"}, "255.255.255.0")});
+    InstallNetsh(dir.path());
+    // As a hand-edited file can hold it: text after the address.
+    Profiles[0].IP = {"192.0.2.10 & echo pwned>canary.txt"};
+    const std::string before = Ini();
+    DialogRecorder dialogs;
+    Form().cmdSetProfile_Click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].icon, tk::MsgIcon::Critical);
+    EXPECT_NE(dialogs.messages[0].prompt.find("IP"), std::string::npos)
+        << dialogs.messages[0].prompt;
+    EXPECT_EQ(Ini(), before);
+    EXPECT_EQ(Profiles[0].SELECTED, 0);
+    EXPECT_FALSE(FileExists(dir.File("_ipshifter.cmd")));
+    EXPECT_FALSE(FileExists(dir.File("netsh.log")));
+    EXPECT_FALSE(FileExists(dir.File("canary.txt")));
+}
+
+TEST_F(ApplyWindowTest, AScriptThatCannotBeWrittenIsReportedAndNothingRuns) {
+    Start({"LAN"}, {MakeProfile("Home", "LAN")});
+    InstallNetsh(dir.path());
+    ASSERT_TRUE(CreateDirectoryA(dir.File("_ipshifter.cmd").c_str(), nullptr));
+    frmMain& f = Form();
+    f.Show();
+    DialogRecorder dialogs;
+    f.cmdSetProfile_Click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].icon, tk::MsgIcon::Critical);
+    EXPECT_FALSE(dialogs.messages[0].prompt.empty());
+    EXPECT_FALSE(FileExists(dir.File("netsh.log")));
+    EXPECT_TRUE(f.Enabled());
+    EXPECT_FALSE(IsWindowVisible(f.frmWAIT.hwnd()));
+    RemoveDirectoryA(dir.File("_ipshifter.cmd").c_str());
+}
+
+TEST_F(ApplyWindowTest, AFailedStartIsReportedAfterTheCleanUp) {
+    Start({"LAN"}, {MakeProfile("Home", "LAN")});
+    frmMain& f = Form();
+    std::string started;
+    SetProcessStarterForTesting([&](const std::string& command, std::int32_t style, DWORD&,
+                                    std::string& error) {
+        started = command;
+        EXPECT_EQ(style, 0);
+        error = "The system cannot find the file specified.";
+        return false;
+    });
+    DialogRecorder dialogs;
+    bool scriptThereAtMessage = true;
+    tk::SetMessageBoxHandler([&](const tk::MessageBoxRequest& r) {
+        dialogs.messages.push_back(r);
+        scriptThereAtMessage = FileExists(dir.File("_ipshifter.cmd"));
+        return tk::MsgResult::Ok;
+    });
+    f.cmdSetProfile_Click();
+    EXPECT_EQ(started, "\"" + dir.File("_ipshifter.cmd") + "\"");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].prompt, "The system cannot find the file specified.");
+    EXPECT_EQ(dialogs.messages[0].icon, tk::MsgIcon::Critical);
+    EXPECT_FALSE(scriptThereAtMessage);
+    EXPECT_TRUE(f.Enabled());
+}
+
+TEST_F(ApplyWindowTest, TheProgressTimerShowsTheFirstLineOrKeepsItsText) {
+    Start({"LAN"}, {MakeProfile("Home", "LAN")});
+    frmMain& f = Form();
+    const std::string progress = dir.File("_progress.tmp");
+    const struct {
+        const char* file; // nullptr: no file
+        const char* caption;
+    } cases[] = {{nullptr, "before"},     {"3/5\r\n", "Step 3/5"}, {"", "Step 3/5"},
+                 {"\r\n", "Step "},      {"4/5", "Step 4/5"},     {"5/5\r\nx\r\n", "Step 5/5"}};
+    f.lblProgress.SetCaption("before");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file ? c.file : "(none)");
+        DeleteFileA(progress.c_str());
+        if (c.file)
+            WriteFileBytes(progress, c.file);
+        f.tmrProgress_Timer();
+        EXPECT_EQ(f.lblProgress.Caption(), c.caption);
+    }
+}
+
+TEST_F(ApplyWindowTest, CommandLineAppliesTheNamedEntryAndEndsWithoutWindowOrIcon) {
+    struct Case {
+        const char* arguments;
+        std::vector<std::string> calls;
+        bool ends;
+    };
+    const Case cases[] = {
+        {"/PROFILE=\"  Office\"", kStaticCalls, true},
+        {"/profile=LAN", {}, true},     // a heading applies nothing, and the program ends
+        {"/PROFILE=Office", {}, false}, // a bare name equals no entry: start-up goes on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        InstallNetsh(dir.path());
+        Start({"LAN", "WLAN"}, ThreeProfiles(), c.arguments);
+        EXPECT_EQ(NetshCalls(dir.path()), c.calls);
+        EXPECT_EQ(EndProgramCalls(), c.ends ? 1 : 0);
+        EXPECT_EQ(std::count(trayMessages.begin(), trayMessages.end(), DWORD{NIM_ADD}),
+                  c.ends ? 0 : 1);
+        EXPECT_FALSE(MainForm().Loaded() && MainForm().Visible());
+        DeleteFileA(dir.File("netsh.log").c_str());
+        trayMessages.clear();
+        TearDown();
+    }
+}
+
+TEST(ApplyRealProgram, ProfileSwitchAppliesAndEndsTheProcess) {
+    MachineNetwork network(PciConnections({"LAN", "WLAN"}));
+    RealProgram program("prog with blanks");
+    InstallNetsh(program.Folder());
+    IniPath = program.IniPath();
+    Profiles = ThreeProfiles();
+    SaveProfiles();
+    Profiles.clear();
+    program.Start("/PROFILE=\"  Office\"");
+    bool windowSeen = false;
+    WaitUntil(
+        [&] {
+            HWND main = FindProcessWindow(program.Proc().pid, "IpshifterMain", nullptr);
+            windowSeen = windowSeen || (main && IsWindowVisible(main));
+            return !IsRunning(program.Proc());
+        },
+        30000);
+    EXPECT_EQ(program.WaitExit(1000), 0);
+    EXPECT_FALSE(windowSeen);
+    EXPECT_EQ(NetshCalls(program.Folder()), kStaticCalls);
+    EXPECT_EQ(SelectedOnDisk(program.IniPath()), (std::vector<int>{1, 0, 1}));
+    EXPECT_FALSE(FileExists(program.File("_ipshifter.cmd")));
+    EXPECT_FALSE(FileExists(program.File("_progress.tmp")));
+    IniPath.clear();
+    Profiles.clear();
+}
+
+} // namespace
