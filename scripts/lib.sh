@@ -62,6 +62,16 @@ use_prefix() {
     cp -n /usr/share/wine/fonts/tahoma*.ttf "$fonts/" 2>/dev/null || true
 }
 
+# With no window manager on a virtual display, Wine waits up to 2 s for one at every hide:
+# let the prefix's windows go unmanaged. Done once per prefix.
+unmanaged_windows() {
+    local mark="$WINEPREFIX/.ipshifter-unmanaged"
+    [ -f "$mark" ] && return 0
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+    wineserver -w
+    touch "$mark"
+}
+
 # Starts a virtual X display on a free number and exports DISPLAY.
 XVFB_PID=""
 start_display() {

@@ -13,6 +13,7 @@ mkdir -p "$SANDBOX/program"
 cp "$BUILD64/bin/Ipshifter.exe" "$SANDBOX/program/"
 "$WINE" regedit /S "$(winpath "$ROOT/scripts/sample-connections.reg")" 2>/dev/null || true
 if [ -z "${DISPLAY:-}" ]; then
+    unmanaged_windows
     start_display
     trap 'stop_wine; stop_display' EXIT
     log "no DISPLAY: running on $DISPLAY (see it with: import -display $DISPLAY -window root shot.png)"

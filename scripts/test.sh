@@ -8,6 +8,7 @@ ensure_packages
 build_32
 build_64 ON
 use_prefix "$BUILD64/wineprefix"
+unmanaged_windows
 start_display
 trap 'stop_wine; stop_display' EXIT
 start_wine
