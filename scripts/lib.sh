@@ -68,7 +68,6 @@ unmanaged_windows() {
     local mark="$WINEPREFIX/.ipshifter-unmanaged"
     [ -f "$mark" ] && return 0
     "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
-    wineserver -w
     touch "$mark"
 }
 

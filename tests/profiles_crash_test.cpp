@@ -71,10 +71,18 @@ DWORD SaveInChild(const std::string& folder, const std::string& tag, int count) 
     return GetTickCount() - start;
 }
 
+std::uint64_t FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 TEST(ProfileCrash, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
     const int oldCount = 30, newCount = 100;
     ScratchDir dir("crash");
     const std::string file = dir.File("Ipshifter.ini");
+    const std::string temp = file + ".new";
 
     SaveInChild(dir.path(), "old", oldCount);
     const std::string oldBytes = ReadFileBytes(file);
@@ -90,37 +98,54 @@ TEST(ProfileCrash, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
         EXPECT_EQ(LoadFrom(copy.File("new.ini")), Table("new", newCount));
     }
 
-    // Kills spread evenly over the save, and two after its end. Each leaves whatever temporary
-    // file it made for the next save to deal with.
-    const int kills = 14;
-    int oldSeen = 0, newSeen = 0, tempSeen = 0;
-    for (int i = 0; i < kills + 2; ++i) {
-        const DWORD delay = duration * static_cast<DWORD>(i + 1) / kills;
-        SCOPED_TRACE("killed after " + std::to_string(delay) + " ms of " +
-                     std::to_string(duration));
+    // The save's own progress is the clock, as the machine's speed varies: each kill waits until
+    // the temporary file has grown to a share of the complete file, then a few milliseconds more.
+    // Share 0 kills at once; share 1 kills around the moment the complete temporary file
+    // replaces the old one.
+    struct Kill {
+        double share;
+        DWORD extraMs;
+    };
+    std::vector<Kill> kills = {{0.0, 0}};
+    for (int i = 0; i < 10; ++i)
+        kills.push_back({0.05 + 0.1 * i, 0});
+    for (DWORD extra : {0, 2, 5, 10, 30})
+        kills.push_back({1.0, extra});
+
+    int oldSeen = 0, newSeen = 0;
+    for (const Kill& kill : kills) {
+        SCOPED_TRACE("killed at " + std::to_string(kill.share) + " of the temporary file + " +
+                     std::to_string(kill.extraMs) + " ms");
         WriteFileBytes(file, oldBytes);
+        // A leftover from the last kill, small enough not to look like progress.
+        if (testsupport::FileExists(temp))
+            WriteFileBytes(temp, "[PROFILE999]\r\nSTALE=1\r\n");
+        const auto threshold = static_cast<std::uint64_t>(kill.share * newBytes.size());
         auto p =
             StartProcess(ChildCommandLine(kChild, {dir.path(), "new", std::to_string(newCount)}));
         ASSERT_TRUE(p.handle);
-        Sleep(delay);
+        const DWORD start = GetTickCount();
+        while (kill.share > 0 && FileSize(temp) < threshold && testsupport::IsRunning(p) &&
+               GetTickCount() - start < 10 * duration + 10000)
+            Sleep(1);
+        if (kill.extraMs)
+            Sleep(kill.extraMs);
         TerminateProcess(p.handle.get(), 99);
         ASSERT_NE(WaitProcess(p, 10000), -1);
 
         const std::string bytes = ReadFileBytes(file);
-        EXPECT_TRUE(bytes == oldBytes || bytes == newBytes)
-            << "file of " << bytes.size() << " bytes";
+        if (kill.share < 1.0)
+            EXPECT_EQ(bytes, oldBytes) << "file of " << bytes.size() << " bytes";
+        else
+            EXPECT_TRUE(bytes == oldBytes || bytes == newBytes)
+                << "file of " << bytes.size() << " bytes";
         oldSeen += bytes == oldBytes;
         newSeen += bytes == newBytes;
-        const auto files = ListFiles(dir.path());
-        tempSeen += std::find(files.begin(), files.end(), "Ipshifter.ini.new") != files.end();
     }
-    std::printf("save of %d profiles: %lu ms; after %d kills: old %d, new %d, temporary file %d\n",
-                newCount, duration, kills + 2, oldSeen, newSeen, tempSeen);
-    // The kills did land inside the save.
-    EXPECT_GT(oldSeen, 0);
-    EXPECT_GT(tempSeen, 0);
+    std::printf("save of %d profiles: %lu ms; after %zu kills: old file %d, new file %d\n",
+                newCount, duration, kills.size(), oldSeen, newSeen);
 
-    // A save after all that is whole and tidy.
+    // The save after the last kill, with whatever that kill left behind, is whole and tidy.
     WriteFileBytes(file, oldBytes);
     SaveInChild(dir.path(), "new", newCount);
     EXPECT_EQ(ReadFileBytes(file), newBytes);

@@ -1,0 +1,160 @@
+// How long the profile file takes to load and save as the table grows, and what the platform's
+// INI writer does to text it did not write itself.
+#include "functions/profiles.h"
+#include "globals/mdlGVars.h"
+#include "ini/modGestioneINI.h"
+#include "toolkit/handle.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+double Seconds() {
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+std::vector<ProfileRecord> Table(int count) {
+    std::vector<ProfileRecord> table;
+    for (int i = 0; i < count; ++i) {
+        ProfileRecord p;
+        p.NAME = "Profile " + std::to_string(i + 1);
+        p.INTERFACE = i % 2 ? "Local Area Connection" : "Wireless Network Connection";
+        p.DHCP = 0;
+        p.IP = {"192.168." + std::to_string(i % 250) + ".10",
+                "192.168." + std::to_string(i % 250) + ".11"};
+        p.SUBNET = "255.255.255.0";
+        p.GATEWAY = "192.168." + std::to_string(i % 250) + ".1";
+        p.METRIC = 1;
+        p.DNS = {"192.168." + std::to_string(i % 250) + ".1"};
+        p.SELECTED = i == 0;
+        table.push_back(p);
+    }
+    return table;
+}
+
+std::string ReadAll(const std::string& path) {
+    tk::unique_file file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+    std::string out;
+    if (!file)
+        return out;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0)
+        out.append(buffer, got);
+    return out;
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+    tk::unique_file file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file)
+        WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+// Line ends and control characters made visible.
+std::string Visible(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n\n    ";
+        else
+            out += c;
+    }
+    return out;
+}
+
+struct Timing {
+    double save, load;
+};
+
+Timing Measure(const std::string& folder, int count) {
+    IniPath = folder + "\\Ipshifter.ini";
+    DeleteFileA(IniPath.c_str());
+    Profiles = Table(count);
+    double start = Seconds();
+    SaveProfiles();
+    const double save = Seconds() - start;
+    Profiles.clear();
+    start = Seconds();
+    LoadProfiles();
+    const double load = Seconds() - start;
+    if (Profiles.size() != static_cast<std::size_t>(count))
+        std::printf("  (loaded %zu profiles, expected %d)\n", Profiles.size(), count);
+    DeleteFileA(IniPath.c_str());
+    return {save, load};
+}
+
+// A hand-edited count over an empty file: every profile is made up and written key by key.
+double MeasureCompletion(const std::string& folder, int count) {
+    IniPath = folder + "\\Ipshifter.ini";
+    WriteAll(IniPath, "[PROFILES]\r\nCOUNT=" + std::to_string(count) + "\r\n");
+    const double start = Seconds();
+    LoadProfiles();
+    const double seconds = Seconds() - start;
+    std::printf("  (%zu profiles loaded, file of %zu bytes)\n", Profiles.size(),
+                ReadAll(IniPath).size());
+    DeleteFileA(IniPath.c_str());
+    return seconds;
+}
+
+void ShowWriter(const std::string& folder) {
+    const std::string path = folder + "\\writer.ini";
+    const std::string before =
+        "; comment\n\n[A]\n  key  =  value  \n\nq=\"quoted\"\n\n\n[B]\nx=1\n";
+    WriteAll(path, before);
+    std::printf("INI writer, file before one write:\n    %s\n", Visible(before).c_str());
+    IniWriteString("A", "new", "  padded  ", path);
+    std::printf("after writing A/new = \"  padded  \":\n    %s\n", Visible(ReadAll(path)).c_str());
+    IniWriteString("C", "empty", "", path);
+    std::printf("after writing C/empty = \"\":\n    %s\n", Visible(ReadAll(path)).c_str());
+    std::printf(
+        "read back: key=[%s] q=[%s] new=[%s]\n\n", IniReadString("A", "key", "", path).c_str(),
+        IniReadString("A", "q", "", path).c_str(), IniReadString("A", "new", "", path).c_str());
+    DeleteFileA(path.c_str());
+}
+
+} // namespace
+
+int main() {
+    char temp[MAX_PATH];
+    const DWORD length = GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp, length) + "ipshifter_store_bench_" +
+                               std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    InterfaceNames = {"Local Area Connection"};
+
+    ShowWriter(folder);
+
+    std::printf("%10s %12s %12s\n", "profiles", "save (s)", "load (s)");
+    Timing at100{}, at1000{};
+    for (int count : {10, 100, 1000}) {
+        const Timing t = Measure(folder, count);
+        std::printf("%10d %12.3f %12.3f\n", count, t.save, t.load);
+        std::fflush(stdout);
+        if (count == 100)
+            at100 = t;
+        if (count == 1000)
+            at1000 = t;
+    }
+    std::printf("growth 100 -> 1000: save x%.1f, load x%.1f\n", at1000.save / at100.save,
+                at1000.load / at100.load);
+
+    for (int count : {10, 100}) {
+        const double seconds = MeasureCompletion(folder, count);
+        std::printf("load completing a count of %d over an empty file: %.3f s\n", count, seconds);
+        std::fflush(stdout);
+    }
+    RemoveDirectoryA(folder.c_str());
+    return 0;
+}
