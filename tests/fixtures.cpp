@@ -151,4 +151,75 @@ void RealProgram::EndSession() {
     SendMessageTimeoutA(main, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &result);
 }
 
+DriverRun RunDriver(DWORD pid, const std::vector<std::string>& args, DWORD timeoutMs) {
+    DriverRun run;
+    ScratchDir dir("driver");
+    const std::string outPath = dir.File("out.txt");
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    tk::unique_file out(CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) {
+        ADD_FAILURE() << "cannot create " << outPath;
+        return run;
+    }
+    std::string cmd = "\"" + BinDir() + "\\ipshifter_driver.exe\" --pid " + std::to_string(pid);
+    for (const auto& a : args)
+        cmd += " \"" + a + "\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = out.get();
+    si.hStdError = out.get();
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                        &pi)) {
+        ADD_FAILURE() << "cannot start " << cmd;
+        return run;
+    }
+    CloseHandle(pi.hThread);
+    Process driver;
+    driver.handle.reset(pi.hProcess);
+    driver.pid = pi.dwProcessId;
+    out.reset();
+    // The program may send to windows of this thread (a tray stand-in) while the driver runs.
+    if (WaitUntil([&] { return !IsRunning(driver); }, timeoutMs)) {
+        run.exitCode = WaitProcess(driver, 0);
+    } else {
+        TerminateProcess(driver.handle.get(), 99);
+        WaitProcess(driver, 5000);
+    }
+    const std::string text = ReadFileBytes(outPath);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        run.lines.push_back(line);
+        start = end + 1;
+    }
+    return run;
+}
+
+std::string DriverOutput(const DriverRun& run) {
+    std::string text = "driver exit code " + std::to_string(run.exitCode) + ":";
+    for (const auto& line : run.lines)
+        text += "\n  " + line;
+    return text;
+}
+
+std::vector<bool> TrayMenuChecks(DWORD pid) {
+    const DriverRun run = RunDriver(pid, {"read-tray-menu"});
+    EXPECT_EQ(run.exitCode, 0) << DriverOutput(run);
+    std::vector<bool> checks;
+    for (const auto& line : run.lines) {
+        const size_t blank = line.rfind(' ');
+        if (line.rfind("item ", 0) == 0 && blank != std::string::npos)
+            checks.push_back(line.substr(blank + 1) == "checked");
+    }
+    return checks;
+}
+
 } // namespace testsupport

@@ -73,4 +73,18 @@ private:
     Process process_;
 };
 
+// ipshifter_driver.exe run against the program of the given process (its commands: see the
+// driver), while this thread keeps handling window events. Its exit code (-1 after the
+// time-out) and the lines it printed.
+struct DriverRun {
+    int exitCode = -1;
+    std::vector<std::string> lines;
+};
+DriverRun RunDriver(DWORD pid, const std::vector<std::string>& args, DWORD timeoutMs = 30000);
+// The printed lines, for failure messages.
+std::string DriverOutput(const DriverRun& run);
+// The check marks of the tray menu's items from the top, separators left out, as the driver
+// reads them from the screen; a failing driver fails the test.
+std::vector<bool> TrayMenuChecks(DWORD pid);
+
 } // namespace testsupport

@@ -259,6 +259,23 @@ void Label::Create(Form& form, Frame* container, const char* caption, TwipsRect 
     DWORD style = SS_NOTIFY | SS_NOPREFIX;
     style |= align == Align::Right ? SS_RIGHT : align == Align::Center ? SS_CENTER : SS_LEFT;
     CreateIn(form, container, "STATIC", caption, style, 0, rect, font);
+    if (align != Align::Right || !*caption)
+        return;
+    // A label names the field to its right: where the font's text is wider than the box, the
+    // box grows to the left rather than cut the first letters off.
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ old = SelectObject(dc, form.Font(font));
+    SIZE extent{};
+    GetTextExtentPoint32A(dc, caption, lstrlenA(caption), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    RECT r;
+    GetWindowRect(hwnd_, &r);
+    MapWindowPoints(nullptr, GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
+    const int needed = extent.cx + 1;
+    if (needed > r.right - r.left)
+        SetWindowPos(hwnd_, nullptr, r.right - needed, r.top, needed, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 std::string Label::Caption() const {
@@ -531,14 +548,27 @@ void Form::Load() {
     controls_.clear();
     nextId_ = 1000;
     CreateControls();
-    // Group boxes lie beneath the controls they frame; panels cover everything.
+    // Group boxes lie beneath the controls they frame, and beneath the group boxes they hold
+    // (a sibling above would clip them away); panels cover everything.
+    std::vector<std::pair<int, HWND>> groups;
     for (auto& [h, control] : controls_) {
         if (auto* frame = dynamic_cast<Frame*>(control)) {
-            bool panel = frame->ChildParent() == frame->hwnd();
-            SetWindowPos(h, panel ? HWND_TOP : HWND_BOTTOM, 0, 0, 0, 0,
-                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            if (frame->ChildParent() == frame->hwnd()) {
+                SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                continue;
+            }
+            int depth = 0;
+            for (const Frame* outer = frame->container_; outer; outer = outer->container_)
+                ++depth;
+            groups.emplace_back(depth, h);
         }
     }
+    // Innermost first: each later one goes beneath it.
+    std::stable_sort(groups.begin(), groups.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& group : groups)
+        SetWindowPos(group.second, HWND_BOTTOM, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     for (auto& [id, timer] : timers_)
         timer->Apply();
     RegisterDialogWindow(hwnd());
