@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -26,11 +28,63 @@ std::uint8_t ByteField(std::int16_t value) {
     return 1;
 }
 
+// Each missing key costs a write that rewrites the whole file, so a count far beyond what the
+// file holds (32767, say) would take hours. A count is followed while at most this many of its
+// numbers have no trace in the file; it ends before the number that would be one more, and the
+// shorter count is written back so that the next load finds the same table.
+constexpr std::int16_t kUntracedLimit = 32;
+
+// The names of the file's sections (no section given) or of one section's keys.
+std::vector<std::string> IniNames(const std::string* section) {
+    std::vector<char> buffer(64 * 1024);
+    DWORD got = 0;
+    for (;;) {
+        const auto size = static_cast<DWORD>(buffer.size());
+        got = section ? GetPrivateProfileStringA(section->c_str(), nullptr, "", buffer.data(), size,
+                                                 IniPath.c_str())
+                      : GetPrivateProfileSectionNamesA(buffer.data(), size, IniPath.c_str());
+        // A full buffer comes back as its size less two.
+        if (got + 2 < size || size >= 64 * 1024 * 1024)
+            break;
+        buffer.resize(buffer.size() * 4);
+    }
+    std::vector<std::string> names;
+    for (size_t i = 0; i < got; i += names.back().size() + 1)
+        names.emplace_back(buffer.data() + i, strnlen(buffer.data() + i, got - i));
+    return names;
+}
+
+// A name "<prefix>n" (letters in any case, as the platform matches them) is the trace of n.
+std::int16_t TracedCount(std::int16_t count, const std::vector<std::string>& names,
+                         const std::string& prefix) {
+    std::vector<bool> traced(static_cast<size_t>(count) + 1);
+    for (const auto& name : names) {
+        const std::string digits = name.substr(std::min(prefix.size(), name.size()));
+        if (lstrcmpiA(name.substr(0, prefix.size()).c_str(), prefix.c_str()) == 0 &&
+            !digits.empty() && digits.size() <= 5 && digits[0] != '0' &&
+            digits.find_first_not_of("0123456789") == std::string::npos &&
+            std::stoul(digits) <= static_cast<unsigned long>(count))
+            traced[std::stoul(digits)] = true;
+    }
+    int untraced = 0;
+    for (int k = 1; k <= count; ++k) {
+        if (!traced[static_cast<size_t>(k)] && ++untraced > kUntracedLimit)
+            return static_cast<std::int16_t>(k - 1);
+    }
+    return count;
+}
+
 // The numbered values of one list; a count below 1 gives the single empty element that means
 // "none".
 std::vector<std::string> LoadList(const std::string& section, const char* countKey,
                                   const char* itemKey) {
-    const std::int16_t count = IniGetInt(section, countKey, 1, IniPath, 0, 0);
+    std::int16_t count = IniGetInt(section, countKey, 1, IniPath, 0, 0);
+    if (count > kUntracedLimit) {
+        const std::int16_t traced = TracedCount(count, IniNames(&section), itemKey);
+        if (traced != count)
+            IniWriteString(section, countKey, std::to_string(traced), IniPath);
+        count = traced;
+    }
     std::vector<std::string> list;
     for (std::int16_t j = 0; j < count; ++j)
         list.push_back(IniGetString(section, itemKey + std::to_string(j + 1), "", IniPath));
@@ -101,6 +155,17 @@ void LoadProfiles() {
     std::int16_t count = IniGetInt(kListSection, "COUNT", 1, IniPath, 0, 0);
     if (count < 1)
         count = 1;
+    if (count > kUntracedLimit) {
+        // A profile leaves a trace by its name key or by its section.
+        const std::string listSection = kListSection;
+        std::vector<std::string> names = IniNames(&listSection);
+        for (auto& section : IniNames(nullptr))
+            names.push_back(std::move(section));
+        const std::int16_t traced = TracedCount(count, names, "PROFILE");
+        if (traced != count)
+            IniWriteString(kListSection, "COUNT", std::to_string(traced), IniPath);
+        count = traced;
+    }
     const std::string defaultInterface = InterfaceNames.empty() ? "_" : InterfaceNames[0];
 
     Profiles.clear();

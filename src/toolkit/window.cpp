@@ -392,6 +392,25 @@ int ComboBox::ListCount() const {
 std::string ComboBox::List(int index) const {
     if (!hwnd_ || index < 0 || index >= ListCount())
         return {};
+    if (IsWindowUnicode(hwnd_)) {
+        // Wine passes an ANSI request to a Unicode list through a buffer of 512 characters and
+        // overruns it with a longer item: ask in UTF-16 and convert here.
+        LRESULT len = SendMessageW(hwnd_, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+        if (len == CB_ERR || len <= 0)
+            return {};
+        std::wstring wide(static_cast<size_t>(len) + 1, L'\0');
+        LRESULT got = SendMessageW(hwnd_, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                                   reinterpret_cast<LPARAM>(wide.data()));
+        if (got == CB_ERR || got <= 0)
+            return {};
+        const int wideLength = static_cast<int>(std::min(got, len));
+        const int size =
+            WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+        std::string text(static_cast<size_t>(std::max(size, 0)), '\0');
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, text.data(), size, nullptr,
+                            nullptr);
+        return text;
+    }
     LRESULT len = SendMessageA(hwnd_, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
     if (len == CB_ERR || len <= 0)
         return {};
