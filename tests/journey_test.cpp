@@ -170,6 +170,7 @@ TEST(Journey, FirstStartNewProfileTrayApplyAndRestartKeepEverything) {
     main = program.WaitMainWindow();
     ASSERT_NE(main, nullptr);
     pid = program.Proc().pid;
+    Drive(pid, {"show-main"});
     EXPECT_EQ(Drive(pid, {"list", "Profile"}),
               (Lines{"entry - Local Area Connection", "entry *   Windows Default (DHCP)",
                      "entry -   Office"}));

@@ -98,9 +98,10 @@ TEST_F(MainWindowTest, FontsCaptionsAndTheWaitPanel) {
     };
     // The inner frames lie above the one that holds them, or it would hide them.
     auto zIndex = [&f](const tk::Control& c) {
+        const HWND target = c.hwnd();
         int i = 0;
         for (HWND h = GetWindow(f.hwnd(), GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT), ++i)
-            if (h == c.hwnd())
+            if (h == target)
                 return i;
         return -1;
     };

@@ -73,8 +73,7 @@ void frmAbout::CreateControls() {
     cmdOK.Create(*this, nullptr, "OK", {3480, 2610, 1080, 375});
 
     if (linkFont_)
-        SendMessageA(lblHomepage.hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()),
-                     FALSE);
+        lblHomepage.SetFont(linkFont_.get());
     lblHomepage.Click = [this] { lblHomepage_Click(); };
     cmdOK.Click = [this] { cmdOK_Click(); };
 }

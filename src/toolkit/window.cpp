@@ -1,5 +1,7 @@
 #include "toolkit/window.h"
 
+#include <commctrl.h>
+
 #include "toolkit/app.h"
 #include "toolkit/dialogs.h"
 
@@ -28,6 +30,24 @@ std::string WindowText(HWND hwnd) {
 }
 
 constexpr const char* kPanelClass = "IpshifterPanel";
+
+// The visual-style controls come from the common controls library, loaded only when a window
+// first shows its controls. It stays loaded for the rest of the run: its classes are in use.
+void LoadCommonControls() {
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    HMODULE library = LoadLibraryA("comctl32.dll");
+    using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    auto init = library ? reinterpret_cast<InitFn>(reinterpret_cast<void*>(
+                              GetProcAddress(library, "InitCommonControlsEx")))
+                        : nullptr;
+    if (init) {
+        INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+        init(&icc);
+    }
+}
 
 } // namespace
 
@@ -122,25 +142,52 @@ void Control::CreateIn(Form& form, Frame* container, const char* className, cons
                        DWORD style, DWORD exStyle, TwipsRect rect, FontKind font) {
     form_ = &form;
     container_ = container;
+    hwnd_ = nullptr;
     enabled_ = true;
     visible_ = true;
-    HWND parent = container ? container->ChildParent() : form.hwnd();
-    POINT origin = container ? container->ChildOrigin() : POINT{0, 0};
-    int height = rect.height;
-    hwnd_ =
-        CreateWindowExA(exStyle, className, text, style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
-                        TwipsToPixels(origin.x + rect.left), TwipsToPixels(origin.y + rect.top),
-                        TwipsToPixels(rect.width), TwipsToPixels(height), parent,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(form.NextControlId())),
-                        GetModuleHandleA(nullptr), nullptr);
+    className_ = className;
+    text_ = text;
+    style_ = style;
+    exStyle_ = exStyle;
+    rect_ = rect;
+    font_ = font;
+    ownFont_ = nullptr;
+    if (container)
+        container->children_.push_back(this);
+    form.Declare(this);
+}
+
+HWND Control::hwnd() const {
+    if (!hwnd_ && form_ && form_->Loaded())
+        form_->CreateControlWindows();
+    return hwnd_;
+}
+
+void Control::Realize() {
+    HWND parent = container_ ? container_->ChildParent() : form_->hwnd();
+    POINT origin = container_ ? container_->ChildOrigin() : POINT{0, 0};
+    hwnd_ = CreateWindowExA(
+        exStyle_, className_, text_.c_str(),
+        style_ | WS_CHILD | WS_CLIPSIBLINGS | (EffectiveVisible() ? WS_VISIBLE : 0) |
+            (EffectiveEnabled() ? 0 : WS_DISABLED),
+        TwipsToPixels(origin.x + rect_.left), TwipsToPixels(origin.y + rect_.top),
+        TwipsToPixels(rect_.width), TwipsToPixels(rect_.height), parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(form_->NextControlId())),
+        GetModuleHandleA(nullptr), nullptr);
     if (!hwnd_)
         throw std::runtime_error("control not created");
     // Creation order is the tab order: each control goes below the ones made before it.
     SetWindowPos(hwnd_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form.Font(font)), FALSE);
-    if (container)
-        container->children_.push_back(this);
-    form.Register(this);
+    SendMessageA(hwnd_, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(ownFont_ ? ownFont_ : form_->Font(font_)), FALSE);
+    form_->Register(this);
+    AfterRealize();
+}
+
+void Control::SetFont(HFONT font) {
+    ownFont_ = font;
+    if (hwnd_)
+        SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
 void Control::SetEnabled(bool enabled) {
@@ -182,14 +229,14 @@ void Control::ApplyState() {
 void Frame::CreateGroup(Form& form, Frame* container, const char* caption, TwipsRect rect,
                         FontKind font) {
     isPanel_ = false;
-    rect_ = rect;
+    frameRect_ = rect;
     children_.clear();
     CreateIn(form, container, "BUTTON", caption, BS_GROUPBOX, 0, rect, font);
 }
 
 void Frame::CreatePanel(Form& form, Frame* container, TwipsRect rect, COLORREF background) {
     isPanel_ = true;
-    rect_ = rect;
+    frameRect_ = rect;
     children_.clear();
     WNDCLASSEXA existing{};
     existing.cbSize = sizeof(existing);
@@ -205,7 +252,11 @@ void Frame::CreatePanel(Form& form, Frame* container, TwipsRect rect, COLORREF b
     }
     background_.reset(CreateSolidBrush(background));
     CreateIn(form, container, kPanelClass, "", WS_CLIPCHILDREN, 0, rect, FontKind::Normal);
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(background_.get()));
+}
+
+void Frame::AfterRealize() {
+    if (isPanel_)
+        SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(background_.get()));
 }
 
 HWND Frame::ChildParent() const {
@@ -218,7 +269,7 @@ POINT Frame::ChildOrigin() const {
     if (isPanel_)
         return POINT{0, 0};
     POINT o = container_ ? container_->ChildOrigin() : POINT{0, 0};
-    return POINT{o.x + rect_.left, o.y + rect_.top};
+    return POINT{o.x + frameRect_.left, o.y + frameRect_.top};
 }
 
 void Frame::ApplyState() {
@@ -258,15 +309,21 @@ void Label::Create(Form& form, Frame* container, const char* caption, TwipsRect 
                    FontKind font) {
     DWORD style = SS_NOTIFY | SS_NOPREFIX;
     style |= align == Align::Right ? SS_RIGHT : align == Align::Center ? SS_CENTER : SS_LEFT;
+    caption_ = caption;
+    growsLeft_ = align == Align::Right;
     CreateIn(form, container, "STATIC", caption, style, 0, rect, font);
-    if (align != Align::Right || !*caption)
+}
+
+void Label::AfterRealize() {
+    SetWindowTextA(hwnd_, caption_.c_str());
+    if (!growsLeft_ || caption_.empty())
         return;
     // A label names the field to its right: where the font's text is wider than the box, the
     // box grows to the left rather than cut the first letters off.
     HDC dc = GetDC(hwnd_);
-    HGDIOBJ old = SelectObject(dc, form.Font(font));
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0)));
     SIZE extent{};
-    GetTextExtentPoint32A(dc, caption, lstrlenA(caption), &extent);
+    GetTextExtentPoint32A(dc, caption_.c_str(), static_cast<int>(caption_.size()), &extent);
     SelectObject(dc, old);
     ReleaseDC(hwnd_, dc);
     RECT r;
@@ -278,11 +335,8 @@ void Label::Create(Form& form, Frame* container, const char* caption, TwipsRect 
                      SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-std::string Label::Caption() const {
-    return WindowText(hwnd_);
-}
-
 void Label::SetCaption(const std::string& caption) {
+    caption_ = caption;
     if (hwnd_)
         SetWindowTextA(hwnd_, caption.c_str());
 }
@@ -293,22 +347,28 @@ void Label::OnCommand(WORD code) {
 }
 
 void Image::CreateIcon(Form& form, Frame* container, HICON icon, TwipsRect rect) {
+    icon_ = icon;
+    bitmap_ = nullptr;
     CreateIn(form, container, "STATIC", "", SS_ICON | SS_REALSIZEIMAGE, 0, rect, FontKind::Normal);
-    SendMessageA(hwnd_, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
 }
 
 void Image::CreateBitmap(Form& form, Frame* container, HBITMAP bitmap, TwipsRect rect) {
+    icon_ = nullptr;
+    bitmap_ = bitmap;
     CreateIn(form, container, "STATIC", "", SS_BITMAP, 0, rect, FontKind::Normal);
-    SendMessageA(hwnd_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+}
+
+void Image::AfterRealize() {
+    if (icon_)
+        SendMessageA(hwnd_, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+    if (bitmap_)
+        SendMessageA(hwnd_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap_));
 }
 
 void Button::Create(Form& form, Frame* container, const char* caption, TwipsRect rect) {
+    caption_ = caption;
     CreateIn(form, container, "BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP, 0, rect,
              FontKind::Normal);
-}
-
-std::string Button::Caption() const {
-    return WindowText(hwnd_);
 }
 
 void Button::OnCommand(WORD code) {
@@ -319,25 +379,35 @@ void Button::OnCommand(WORD code) {
 // ---- CheckBox ----
 
 void CheckBox::Create(Form& form, Frame* container, const char* caption, TwipsRect rect) {
+    value_ = 0;
     CreateIn(form, container, "BUTTON", caption, BS_AUTOCHECKBOX | WS_TABSTOP, 0, rect,
              FontKind::Normal);
 }
 
+void CheckBox::AfterRealize() {
+    SendMessageA(hwnd_, BM_SETCHECK, value_ ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
 int CheckBox::Value() const {
-    return hwnd_ && SendMessageA(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+    return value_;
 }
 
 void CheckBox::SetValue(int value) {
-    int v = value ? 1 : 0;
-    if (!hwnd_ || v == Value())
+    const int v = value ? 1 : 0;
+    if (!form_ || v == value_)
         return;
-    SendMessageA(hwnd_, BM_SETCHECK, v ? BST_CHECKED : BST_UNCHECKED, 0);
+    value_ = v;
+    if (hwnd_)
+        SendMessageA(hwnd_, BM_SETCHECK, v ? BST_CHECKED : BST_UNCHECKED, 0);
     if (Click)
         Click();
 }
 
 void CheckBox::OnCommand(WORD code) {
-    if (code == BN_CLICKED && Click)
+    if (code != BN_CLICKED)
+        return;
+    value_ = SendMessageA(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+    if (Click)
         Click();
 }
 
@@ -347,14 +417,21 @@ void TextBox::Create(Form& form, Frame* container, TwipsRect rect, bool multiLin
     DWORD style = WS_TABSTOP;
     style |=
         multiLine ? ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL : ES_AUTOHSCROLL;
+    text_.clear();
     CreateIn(form, container, "EDIT", "", style, WS_EX_CLIENTEDGE, rect, FontKind::Normal);
 }
 
+void TextBox::AfterRealize() {
+    SetWindowTextA(hwnd_, text_.c_str());
+}
+
+// Once on screen the user edits the window's text; until then only the program sets it.
 std::string TextBox::Text() const {
-    return WindowText(hwnd_);
+    return hwnd_ ? WindowText(hwnd_) : text_;
 }
 
 void TextBox::SetText(const std::string& text) {
+    text_ = text;
     if (hwnd_)
         SetWindowTextA(hwnd_, text.c_str());
 }
@@ -370,76 +447,70 @@ void ComboBox::Create(Form& form, Frame* container, TwipsRect rect) {
     // The window height includes the dropped-down list.
     TwipsRect withList = rect;
     withList.height = rect.height + 15 * 200;
+    items_.clear();
+    index_ = -1;
     CreateIn(form, container, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0,
              withList, FontKind::Normal);
 }
 
+void ComboBox::AfterRealize() {
+    for (size_t i = 0; i < items_.size(); ++i) {
+        SendMessageA(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(items_[i].first.c_str()));
+        SendMessageA(hwnd_, CB_SETITEMDATA, i, static_cast<LPARAM>(items_[i].second));
+    }
+    SendMessageA(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index_), 0);
+}
+
 int ComboBox::AddItem(const std::string& text) {
-    return hwnd_ ? static_cast<int>(
-                       SendMessageA(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())))
-                 : -1;
+    if (!form_)
+        return -1;
+    items_.emplace_back(text, 0);
+    if (hwnd_)
+        SendMessageA(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    return static_cast<int>(items_.size()) - 1;
 }
 
 void ComboBox::Clear() {
+    items_.clear();
+    index_ = -1;
     if (hwnd_)
         SendMessageA(hwnd_, CB_RESETCONTENT, 0, 0);
 }
 
 int ComboBox::ListCount() const {
-    return hwnd_ ? static_cast<int>(SendMessageA(hwnd_, CB_GETCOUNT, 0, 0)) : 0;
+    return static_cast<int>(items_.size());
 }
 
 std::string ComboBox::List(int index) const {
-    if (!hwnd_ || index < 0 || index >= ListCount())
+    if (index < 0 || index >= ListCount())
         return {};
-    if (IsWindowUnicode(hwnd_)) {
-        // Wine passes an ANSI request to a Unicode list through a buffer of 512 characters and
-        // overruns it with a longer item: ask in UTF-16 and convert here.
-        LRESULT len = SendMessageW(hwnd_, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-        if (len == CB_ERR || len <= 0)
-            return {};
-        std::wstring wide(static_cast<size_t>(len) + 1, L'\0');
-        LRESULT got = SendMessageW(hwnd_, CB_GETLBTEXT, static_cast<WPARAM>(index),
-                                   reinterpret_cast<LPARAM>(wide.data()));
-        if (got == CB_ERR || got <= 0)
-            return {};
-        const int wideLength = static_cast<int>(std::min(got, len));
-        const int size =
-            WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-        std::string text(static_cast<size_t>(std::max(size, 0)), '\0');
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, text.data(), size, nullptr,
-                            nullptr);
-        return text;
-    }
-    LRESULT len = SendMessageA(hwnd_, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (len == CB_ERR || len <= 0)
-        return {};
-    std::string text(static_cast<size_t>(len) + 1, '\0');
-    LRESULT got = SendMessageA(hwnd_, CB_GETLBTEXT, static_cast<WPARAM>(index),
-                               reinterpret_cast<LPARAM>(text.data()));
-    text.resize(got == CB_ERR ? 0 : static_cast<size_t>(got));
-    return text;
+    return items_[static_cast<size_t>(index)].first;
 }
 
 int ComboBox::ItemData(int index) const {
-    if (!hwnd_)
+    if (index < 0 || index >= ListCount())
         return -1;
-    return static_cast<int>(SendMessageA(hwnd_, CB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+    return items_[static_cast<size_t>(index)].second;
 }
 
 void ComboBox::SetItemData(int index, int data) {
+    if (index < 0 || index >= ListCount())
+        return;
+    items_[static_cast<size_t>(index)].second = data;
     if (hwnd_)
         SendMessageA(hwnd_, CB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(data));
 }
 
 int ComboBox::ListIndex() const {
-    return hwnd_ ? static_cast<int>(SendMessageA(hwnd_, CB_GETCURSEL, 0, 0)) : -1;
+    return index_;
 }
 
 void ComboBox::SetListIndex(int index) {
-    if (!hwnd_)
+    if (!form_)
         return;
-    SendMessageA(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    index_ = index >= 0 && index < ListCount() ? index : -1;
+    if (hwnd_)
+        SendMessageA(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index_), 0);
     if (Click)
         Click();
 }
@@ -449,7 +520,10 @@ std::string ComboBox::Text() const {
 }
 
 void ComboBox::OnCommand(WORD code) {
-    if (code == CBN_SELCHANGE && Click)
+    if (code != CBN_SELCHANGE)
+        return;
+    index_ = static_cast<int>(SendMessageA(hwnd_, CB_GETCURSEL, 0, 0));
+    if (Click)
         Click();
 }
 
@@ -510,16 +584,65 @@ Form::~Form() {
     LiveForms().erase(this);
     // The derived form's controls and timers are gone already: the window must not reach them.
     controls_.clear();
+    declared_.clear();
     timers_.clear();
     DestroyThis();
 }
 
 HFONT Form::Font(FontKind kind) const {
-    return fonts_[static_cast<int>(kind)].get();
+    auto& font = fonts_[static_cast<int>(kind)];
+    if (!font) {
+        // Tahoma 8.25 pt at the screen's real DPI.
+        LOGFONTA lf{};
+        lf.lfHeight = -MulDiv(825, ScreenDpi(), 7200);
+        lf.lfWeight = kind == FontKind::Bold ? FW_BOLD : FW_NORMAL;
+        lf.lfItalic = kind == FontKind::Italic;
+        lf.lfCharSet = DEFAULT_CHARSET;
+        lf.lfQuality = DEFAULT_QUALITY;
+        lstrcpynA(lf.lfFaceName, "Tahoma", LF_FACESIZE);
+        font.reset(CreateFontIndirectA(&lf));
+    }
+    return font.get();
+}
+
+void Form::Declare(Control* control) {
+    declared_.push_back(control);
 }
 
 void Form::Register(Control* control) {
-    controls_[control->hwnd()] = control;
+    controls_[control->hwnd_] = control;
+}
+
+void Form::CreateControlWindows() {
+    if (controlsCreated_ || !Loaded())
+        return;
+    controlsCreated_ = true;
+    LoadCommonControls();
+    for (Control* control : declared_)
+        control->Realize();
+    // Group boxes lie beneath the controls they frame, and beneath the group boxes they hold
+    // (a sibling above would clip them away); panels cover everything.
+    std::vector<std::pair<int, HWND>> groups;
+    for (Control* control : declared_) {
+        auto* frame = dynamic_cast<Frame*>(control);
+        if (!frame)
+            continue;
+        if (frame->IsPanel()) {
+            SetWindowPos(frame->hwnd_, HWND_TOP, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            continue;
+        }
+        int depth = 0;
+        for (const Frame* outer = frame->container_; outer; outer = outer->container_)
+            ++depth;
+        groups.emplace_back(depth, frame->hwnd_);
+    }
+    // Innermost first: each later one goes beneath it.
+    std::stable_sort(groups.begin(), groups.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& group : groups)
+        SetWindowPos(group.second, HWND_BOTTOM, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void Form::Load() {
@@ -533,19 +656,6 @@ void Form::Load() {
         iconSmall_.reset(static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(iconResource_),
                                                        IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                        GetSystemMetrics(SM_CYSMICON), 0)));
-    }
-    // Tahoma 8.25 pt at the screen's real DPI.
-    const int height = -MulDiv(825, ScreenDpi(), 7200);
-    const int weights[3] = {FW_NORMAL, FW_BOLD, FW_NORMAL};
-    for (int i = 0; i < 3; ++i) {
-        LOGFONTA lf{};
-        lf.lfHeight = height;
-        lf.lfWeight = weights[i];
-        lf.lfItalic = i == static_cast<int>(FontKind::Italic);
-        lf.lfCharSet = DEFAULT_CHARSET;
-        lf.lfQuality = DEFAULT_QUALITY;
-        lstrcpynA(lf.lfFaceName, "Tahoma", LF_FACESIZE);
-        fonts_[i].reset(CreateFontIndirectA(&lf));
     }
     RegisterClassOnce(className_, GetSysColorBrush(COLOR_BTNFACE), iconBig_.get());
 
@@ -565,29 +675,10 @@ void Form::Load() {
     SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(iconSmall_.get()));
 
     controls_.clear();
+    declared_.clear();
+    controlsCreated_ = false;
     nextId_ = 1000;
     CreateControls();
-    // Group boxes lie beneath the controls they frame, and beneath the group boxes they hold
-    // (a sibling above would clip them away); panels cover everything.
-    std::vector<std::pair<int, HWND>> groups;
-    for (auto& [h, control] : controls_) {
-        if (auto* frame = dynamic_cast<Frame*>(control)) {
-            if (frame->ChildParent() == frame->hwnd()) {
-                SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-                continue;
-            }
-            int depth = 0;
-            for (const Frame* outer = frame->container_; outer; outer = outer->container_)
-                ++depth;
-            groups.emplace_back(depth, h);
-        }
-    }
-    // Innermost first: each later one goes beneath it.
-    std::stable_sort(groups.begin(), groups.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
-    for (const auto& group : groups)
-        SetWindowPos(group.second, HWND_BOTTOM, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     for (auto& [id, timer] : timers_)
         timer->Apply();
     RegisterDialogWindow(hwnd());
@@ -599,6 +690,7 @@ void Form::Show() {
         Load();
     if (!Loaded())
         return;
+    CreateControlWindows();
     ShowWindow(hwnd(), SW_SHOW);
     SetForegroundWindow(hwnd());
 }
@@ -616,6 +708,7 @@ bool Form::ShowModal() {
         }
     }
     inModal_ = true;
+    CreateControlWindows();
     ShowWindow(hwnd(), SW_SHOW);
     SetForegroundWindow(hwnd());
     RunMessageLoopUntil([this] { return !Loaded() || !IsWindowVisible(hwnd()); });
@@ -732,6 +825,8 @@ LRESULT Form::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             KillTimer(hwnd(), id);
         for (auto& [h, control] : controls_)
             control->hwnd_ = nullptr;
+        controls_.clear();
+        controlsCreated_ = false;
         break;
     }
     return Window::WindowProc(msg, wParam, lParam);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tk {
@@ -57,6 +58,10 @@ private:
 class Form;
 class Frame;
 
+// A control of a form. Its window is made only when the form is first shown (or when its
+// handle is asked for): until then the wrapper keeps the control's state, so a program that
+// stays in the tray, or only applies a profile from the command line, never pays for the
+// windows, the fonts or the common controls.
 class Control {
 public:
     virtual ~Control() = default;
@@ -64,7 +69,9 @@ public:
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
 
-    HWND hwnd() const { return hwnd_; }
+    // The control's window, made (with all its form's controls) on first use.
+    HWND hwnd() const;
+    bool Created() const { return hwnd_ != nullptr; }
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool enabled);
     bool Visible() const { return visible_; }
@@ -72,14 +79,21 @@ public:
     // The state on screen: the control's own flag and those of every frame that holds it.
     bool EffectiveEnabled() const;
     bool EffectiveVisible() const;
-    // Gives the control the input focus; false when it cannot take it.
+    // Gives the control the input focus; false when it cannot take it (never shown, hidden,
+    // disabled).
     bool SetFocus();
+    // A font of the program's own instead of the form's (kept by the caller).
+    void SetFont(HFONT font);
 
 protected:
     friend class Form;
     friend class Frame;
+    // Declares the control; its window comes with the form's first showing.
     void CreateIn(Form& form, Frame* container, const char* className, const char* text,
                   DWORD style, DWORD exStyle, TwipsRect rect, FontKind font);
+    // Makes the window and hands it the state kept so far.
+    void Realize();
+    virtual void AfterRealize() {}
     virtual void OnCommand(WORD) {}
     virtual void ApplyState();
     Form* form_ = nullptr;
@@ -87,6 +101,15 @@ protected:
     HWND hwnd_ = nullptr;
     bool enabled_ = true;
     bool visible_ = true;
+
+private:
+    const char* className_ = nullptr;
+    std::string text_;
+    DWORD style_ = 0;
+    DWORD exStyle_ = 0;
+    TwipsRect rect_{};
+    FontKind font_ = FontKind::Normal;
+    HFONT ownFont_ = nullptr;
 };
 
 // A group frame. Its Enabled and Visible carry over to the controls it holds. A group box is a
@@ -101,16 +124,18 @@ public:
     HWND ChildParent() const;
     POINT ChildOrigin() const;
     const std::vector<Control*>& Children() const { return children_; }
+    bool IsPanel() const { return isPanel_; }
 
 protected:
     void ApplyState() override;
+    void AfterRealize() override;
 
 private:
     friend class Control;
     static LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     std::vector<Control*> children_;
     bool isPanel_ = false;
-    TwipsRect rect_{};
+    TwipsRect frameRect_{};
     unique_hbrush background_;
 };
 
@@ -119,12 +144,17 @@ public:
     enum class Align { Left, Right, Center };
     void Create(Form& form, Frame* container, const char* caption, TwipsRect rect,
                 Align align = Align::Left, FontKind font = FontKind::Normal);
-    std::string Caption() const;
+    std::string Caption() const { return caption_; }
     void SetCaption(const std::string& caption);
     std::function<void()> Click;
 
 protected:
     void OnCommand(WORD code) override;
+    void AfterRealize() override;
+
+private:
+    std::string caption_;
+    bool growsLeft_ = false;
 };
 
 // A picture without border (an icon or a bitmap).
@@ -132,16 +162,26 @@ class Image : public Control {
 public:
     void CreateIcon(Form& form, Frame* container, HICON icon, TwipsRect rect);
     void CreateBitmap(Form& form, Frame* container, HBITMAP bitmap, TwipsRect rect);
+
+protected:
+    void AfterRealize() override;
+
+private:
+    HICON icon_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
 };
 
 class Button : public Control {
 public:
     void Create(Form& form, Frame* container, const char* caption, TwipsRect rect);
-    std::string Caption() const;
+    std::string Caption() const { return caption_; }
     std::function<void()> Click;
 
 protected:
     void OnCommand(WORD code) override;
+
+private:
+    std::string caption_;
 };
 
 // A two-state check box; Click runs also when the program changes the state.
@@ -154,6 +194,10 @@ public:
 
 protected:
     void OnCommand(WORD code) override;
+    void AfterRealize() override;
+
+private:
+    int value_ = 0;
 };
 
 class TextBox : public Control {
@@ -165,6 +209,10 @@ public:
 
 protected:
     void OnCommand(WORD code) override;
+    void AfterRealize() override;
+
+private:
+    std::string text_;
 };
 
 // A drop-down list without free text; each entry carries 32-bit item data. Click runs when the
@@ -187,6 +235,12 @@ public:
 
 protected:
     void OnCommand(WORD code) override;
+    void AfterRealize() override;
+
+private:
+    // The entries are kept here as well: reading them never needs the window.
+    std::vector<std::pair<std::string, int>> items_;
+    int index_ = -1;
 };
 
 // A timer of its form; interval 0 never fires.
@@ -257,7 +311,10 @@ public:
     bool Unload(int unloadMode = kUnloadCode);
     HICON Icon() const { return iconBig_.get(); }
     HICON SmallIcon() const { return iconSmall_.get(); }
+    // Tahoma 8.25 pt in the given style, made on first use.
     HFONT Font(FontKind kind) const;
+    // Makes the windows of all controls (done by the first showing).
+    void CreateControlWindows();
     // Opens a popup menu at the mouse position; returns the chosen command or 0.
     UINT PopupMenu(HMENU menu);
 
@@ -277,6 +334,7 @@ protected:
 private:
     friend class Control;
     friend class Timer;
+    void Declare(Control* control);
     void Register(Control* control);
     int NextControlId() { return nextId_++; }
     UINT_PTR NextTimerId() { return nextTimerId_++; }
@@ -289,7 +347,9 @@ private:
     int iconResource_;
     unique_hicon iconBig_;
     unique_hicon iconSmall_;
-    unique_hfont fonts_[3];
+    mutable unique_hfont fonts_[3];
+    std::vector<Control*> declared_;
+    bool controlsCreated_ = false;
     std::map<HWND, Control*> controls_;
     std::map<UINT_PTR, Timer*> timers_;
     int nextId_ = 1000;
