@@ -16,6 +16,7 @@ using testsupport::FileExists;
 using testsupport::ListFiles;
 using testsupport::ReadFileBytes;
 using testsupport::ScratchDir;
+using testsupport::SplitCrLf;
 
 namespace {
 
@@ -24,17 +25,6 @@ double Now() {
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&c);
     return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-// The text split at CR LF; the piece after the last CR LF is kept only when not empty.
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        out.push_back(text.substr(start, end - start));
-    if (start < text.size())
-        out.push_back(text.substr(start));
-    return out;
 }
 
 std::vector<std::string> Sorted(std::vector<std::string> v) {
@@ -140,7 +130,7 @@ TEST(ApplyRun, NetshGetsTheConnectionAsWindowsNamesIt) {
         std::string err;
         EXPECT_TRUE(RunAndWait("\"" + script + "\"", 0, err, 120));
         EXPECT_EQ(err, "");
-        EXPECT_EQ(Lines(ReadFileBytes(f.File("netsh.log"))), c.netsh);
+        EXPECT_EQ(SplitCrLf(ReadFileBytes(f.File("netsh.log"))), c.netsh);
         EXPECT_EQ(ReadFileBytes(f.File("_progress.tmp")), c.progress);
         f.ExpectNoStrayFiles({"_ipshifter.cmd", "_progress.tmp", "netsh.exe", "netsh.log"});
     }
@@ -177,11 +167,11 @@ TEST(ApplyRun, HostileNamesRunNothingButNetsh) {
         EXPECT_TRUE(RunAndWait("cmd /c _ipshifter.cmd >out.txt 2>&1", 0, err, 120));
         EXPECT_EQ(err, "");
         const std::string q = "\"" + c.connection + "\"";
-        EXPECT_EQ(Lines(ReadFileBytes(f.File("netsh.log"))),
+        EXPECT_EQ(SplitCrLf(ReadFileBytes(f.File("netsh.log"))),
                   (std::vector<std::string>{"interface ip set address " + q + " source=dhcp",
                                             "interface ip set dns " + q + " static none",
                                             "interface ip add dns " + q + " 192.0.2.53"}));
-        EXPECT_EQ(Lines(ReadFileBytes(f.File("out.txt"))),
+        EXPECT_EQ(SplitCrLf(ReadFileBytes(f.File("out.txt"))),
                   (std::vector<std::string>{"Setting profile: " + c.banner, std::string(49, '-'),
                                             "", "Wait...", "...done !!!", ""}));
         EXPECT_EQ(ReadFileBytes(f.File("_progress.tmp")), "3/3\r\n");

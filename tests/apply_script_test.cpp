@@ -200,7 +200,8 @@ TEST(ApplyScript, UsedPartStopsAtTheFirstEmptyElement) {
 TEST(ApplyScript, ProgressLineQuotesTheTargetAndKeepsTheTotalAgainstTheRedirect) {
     EXPECT_EQ(BuildProgressLine(3, 5, R"(C:\Program Files\Ipshifter)"),
               R"(echo 3/5>"C:\Program Files\Ipshifter\_progress.tmp")");
-    EXPECT_EQ(BuildProgressLine(12, 120, R"(D:\a%b%c)"), R"(echo 12/120>"D:\a%%b%%c\_progress.tmp")");
+    EXPECT_EQ(BuildProgressLine(12, 120, R"(D:\a%b%c)"),
+              R"(echo 12/120>"D:\a%%b%%c\_progress.tmp")");
 }
 
 // Valid base profile; each row breaks or stretches one field.

@@ -159,13 +159,13 @@ TEST_F(ApplyWindowTest, AFailedStartIsReportedAfterTheCleanUp) {
     Start({"LAN"}, {MakeProfile("Home", "LAN")});
     frmMain& f = Form();
     std::string started;
-    SetProcessStarterForTesting([&](const std::string& command, std::int32_t style, DWORD&,
-                                    std::string& error) {
-        started = command;
-        EXPECT_EQ(style, 0);
-        error = "The system cannot find the file specified.";
-        return false;
-    });
+    SetProcessStarterForTesting(
+        [&](const std::string& command, std::int32_t style, DWORD&, std::string& error) {
+            started = command;
+            EXPECT_EQ(style, 0);
+            error = "The system cannot find the file specified.";
+            return false;
+        });
     DialogRecorder dialogs;
     bool scriptThereAtMessage = true;
     tk::SetMessageBoxHandler([&](const tk::MessageBoxRequest& r) {
@@ -189,8 +189,8 @@ TEST_F(ApplyWindowTest, TheProgressTimerShowsTheFirstLineOrKeepsItsText) {
     const struct {
         const char* file; // nullptr: no file
         const char* caption;
-    } cases[] = {{nullptr, "before"},     {"3/5\r\n", "Step 3/5"}, {"", "Step 3/5"},
-                 {"\r\n", "Step "},      {"4/5", "Step 4/5"},     {"5/5\r\nx\r\n", "Step 5/5"}};
+    } cases[] = {{nullptr, "before"}, {"3/5\r\n", "Step 3/5"}, {"", "Step 3/5"},
+                 {"\r\n", "Step "},   {"4/5", "Step 4/5"},     {"5/5\r\nx\r\n", "Step 5/5"}};
     f.lblProgress.SetCaption("before");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file ? c.file : "(none)");

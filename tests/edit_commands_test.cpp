@@ -160,7 +160,8 @@ TEST_F(MainWindowTest, SaveChecksTheFieldsInOrderAndStoresWhatPassed) {
         {"trailing line break", "192.0.2.1\r\n", "", "", "1", "", "Invalid IP addresses specified"},
         {"subnet", "192.0.2.1", "255.255.255.255", "x", "1", "x", "Invalid SUBNET specified"},
         {"gateway", "192.0.2.1", "", "None", "1", "x", "Invalid GATEWAY specified"},
-        {"dns", "192.0.2.1", "", "none", "1", "192.0.2.53\r\nbad", "Invalid DNS addresses specified"},
+        {"dns", "192.0.2.1", "", "none", "1", "192.0.2.53\r\nbad",
+         "Invalid DNS addresses specified"},
         {"metric out of range", "192.0.2.1", "", "", "2147483648", "",
          "Invalid METRIC specified: it must lie between -2147483648 and 2147483647"},
         {"dhcp style, all empty", "", "", "", "", "", ""},
@@ -189,8 +190,8 @@ TEST_F(MainWindowTest, SaveChecksTheFieldsInOrderAndStoresWhatPassed) {
     }
     // The last case is on disk exactly.
     EXPECT_EQ(LoadFromDisk(dir.File("Ipshifter.ini"))[0],
-              MakeProfile("P", "LAN", 0, {"192.0.2.10", "192.0.2.11"}, "255.255.255.0",
-                          "192.0.2.1", 25, {"192.0.2.53", "192.0.2.54"}));
+              MakeProfile("P", "LAN", 0, {"192.0.2.10", "192.0.2.11"}, "255.255.255.0", "192.0.2.1",
+                          25, {"192.0.2.53", "192.0.2.54"}));
 
     // A refused gateway keeps the fields stored before it in memory.
     Choose("  P");
@@ -206,8 +207,8 @@ TEST_F(MainWindowTest, SaveChecksTheFieldsInOrderAndStoresWhatPassed) {
 TEST_F(MainWindowTest, SaveStoresTheMetricAsTheNumberAtTheStartOfTheText) {
     Start({"LAN"}, {MakeProfile("P", "LAN", 0, {"192.0.2.1"}, "255.255.255.0", "none")});
     frmMain& f = Form();
-    const std::pair<const char*, int> metrics[] = {{"0", 1},    {"abc", 1},  {"12abc", 12},
-                                                   {"2.5", 2},  {"3.5", 4},  {"-3", -3},
+    const std::pair<const char*, int> metrics[] = {{"0", 1},     {"abc", 1}, {"12abc", 12},
+                                                   {"2.5", 2},   {"3.5", 4}, {"-3", -3},
                                                    {" 4 0", 40}, {"", 1}};
     for (const auto& [text, stored] : metrics) {
         SCOPED_TRACE(text);
@@ -235,8 +236,7 @@ TEST_F(MainWindowTest, SaveMovesAProfileToItsNewConnectionAndKeepsItChosen) {
     Choose("  Q");
     f.cmbINTERFACE.SetListIndex(1);
     f.cmdSave_Click();
-    EXPECT_EQ(ListTexts(),
-              (std::vector<std::string>{"LAN", "  P", "   Spaced ", "WLAN", "  Q"}));
+    EXPECT_EQ(ListTexts(), (std::vector<std::string>{"LAN", "  P", "   Spaced ", "WLAN", "  Q"}));
     EXPECT_EQ(f.cmbProfiles.Text(), "  Q");
     EXPECT_EQ(LoadFromDisk(dir.File("Ipshifter.ini"))[1].INTERFACE, "WLAN");
 

@@ -25,16 +25,6 @@ std::string FileText(const Lines& lines) {
     return text;
 }
 
-Lines SplitCrLf(const std::string& text) {
-    Lines out;
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        out.push_back(text.substr(start, end - start));
-    if (start < text.size())
-        out.push_back(text.substr(start));
-    return out;
-}
-
 // The first profile as the first start writes it, on the first connection.
 Lines DefaultProfile() {
     return {"INTERFACE=Local Area Connection",

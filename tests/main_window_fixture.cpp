@@ -102,17 +102,7 @@ void InstallNetsh(const std::string& folder) {
 }
 
 std::vector<std::string> NetshCalls(const std::string& folder) {
-    std::vector<std::string> lines;
-    const std::string log = ReadFileBytes(folder + "\\netsh.log");
-    size_t start = 0;
-    while (start < log.size()) {
-        size_t end = log.find("\r\n", start);
-        if (end == std::string::npos)
-            end = log.size();
-        lines.push_back(log.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
+    return SplitCrLf(ReadFileBytes(folder + "\\netsh.log"));
 }
 
 } // namespace testsupport

@@ -143,6 +143,16 @@ bool CopyFileTo(const std::string& from, const std::string& to) {
     return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
 }
 
+std::vector<std::string> SplitCrLf(const std::string& text) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        out.push_back(text.substr(start, end - start));
+    if (start < text.size())
+        out.push_back(text.substr(start));
+    return out;
+}
+
 std::string BinDir() {
     std::string exe = tk::AppExePath();
     return exe.substr(0, exe.find_last_of('\\'));

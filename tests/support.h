@@ -59,6 +59,8 @@ bool FileExists(const std::string& path);
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool CopyFileTo(const std::string& from, const std::string& to);
+// The text split at CR LF; the piece after the last CR LF is kept only when not empty.
+std::vector<std::string> SplitCrLf(const std::string& text);
 // The folder that holds the test program, Ipshifter.exe and the helper programs.
 std::string BinDir();
 // Names of the files in a folder (no subfolders).

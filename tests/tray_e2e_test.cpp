@@ -72,16 +72,6 @@ std::string ProfileFile() {
 // Positions in the tray menu (separators do not count).
 enum MenuItem { kLanHeading, kOffice, kHome, kWlanHeading, kCafe, kSetup, kAbout, kExit };
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        out.push_back(text.substr(start, end - start));
-    if (start < text.size())
-        out.push_back(text.substr(start));
-    return out;
-}
-
 // The icons Wine's tray shows on the virtual display: one window each in its tray window.
 int TrayIconsOnScreen() {
     int count = 0;
@@ -216,7 +206,7 @@ TEST(TrayEndToEnd, MenuAppliesMovesTheCheckAndExitRemovesTheIcon) {
     ASSERT_TRUE(applied);
     EXPECT_TRUE(shownDuringApply);
     const std::string q = std::string("\"") + kLan + "\"";
-    EXPECT_EQ(Lines(ReadFileBytes(program.File("netsh.log"))),
+    EXPECT_EQ(SplitCrLf(ReadFileBytes(program.File("netsh.log"))),
               (std::vector<std::string>{
                   "interface ip set address " + q +
                       " source=static addr=192.0.2.10 mask=255.255.255.0 gateway=192.0.2.1 "

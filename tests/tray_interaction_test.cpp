@@ -47,10 +47,9 @@ class TrayTest : public MainWindowTest {
 protected:
     void StartWithProfiles() {
         InstallNetsh(dir.path());
-        Start({"LAN", "WLAN"},
-              {MakeProfile("Office", "LAN", 1, {""}, "", "none", 1, {""}, 0),
-               MakeProfile("Home", "LAN", 1, {""}, "", "none", 1, {""}, 1),
-               MakeProfile("Cafe", "WLAN", 1, {""}, "", "none", 1, {""}, 1)});
+        Start({"LAN", "WLAN"}, {MakeProfile("Office", "LAN", 1, {""}, "", "none", 1, {""}, 0),
+                                MakeProfile("Home", "LAN", 1, {""}, "", "none", 1, {""}, 1),
+                                MakeProfile("Cafe", "WLAN", 1, {""}, "", "none", 1, {""}, 1)});
         tk::SetPopupHandler([this](HMENU menu, HWND owner, POINT) {
             popups.push_back(ReadMenu(menu));
             EXPECT_EQ(owner, Form().hwnd());
@@ -75,8 +74,8 @@ protected:
 TEST_F(TrayTest, DoubleClickShowsTheWindowAndTheRightButtonReleaseOpensTheMenu) {
     StartWithProfiles();
     frmMain& f = Form();
-    for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONDBLCLK,
-                   WM_MBUTTONUP, WM_MOUSEMOVE}) {
+    for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONDBLCLK, WM_MBUTTONUP,
+                   WM_MOUSEMOVE}) {
         TrayMessage(f, m);
         EXPECT_FALSE(f.Visible()) << m;
     }
@@ -124,9 +123,9 @@ TEST_F(TrayTest, ChoosingAProfileAppliesItAndMovesItsCheckMark) {
 
     TrayMessage(f, WM_RBUTTONUP);
     ASSERT_EQ(popups.size(), 2u);
-    EXPECT_TRUE(popups[1][1].checked);   // Office
-    EXPECT_FALSE(popups[1][2].checked);  // Home
-    EXPECT_TRUE(popups[1][4].checked);   // Cafe, on the other connection
+    EXPECT_TRUE(popups[1][1].checked);  // Office
+    EXPECT_FALSE(popups[1][2].checked); // Home
+    EXPECT_TRUE(popups[1][4].checked);  // Cafe, on the other connection
 
     // Visible before: visible after.
     f.Show();
@@ -139,9 +138,9 @@ TEST_F(TrayTest, ChoosingAProfileAppliesItAndMovesItsCheckMark) {
 TEST_F(TrayTest, ElementsWithoutAUsableTagKeepTheirCheckMark) {
     StartWithProfiles();
     frmMain& f = Form();
-    f.mnuProfile[2].Tag = "x";   // Office's element, marked checked below
+    f.mnuProfile[2].Tag = "x"; // Office's element, marked checked below
     f.mnuProfile[2].Checked = true;
-    f.mnuProfile[3].Tag = "7";   // Home's element: no such profile
+    f.mnuProfile[3].Tag = "7"; // Home's element: no such profile
     f.mnuProfile[3].Checked = false;
     f.mnuProfile[1].Checked = true; // a heading: empty tag
     TrayMessage(f, WM_RBUTTONUP);
