@@ -24,6 +24,15 @@ std::vector<std::string> SplitLines(const std::string& text) {
     }
 }
 
+// A list with one empty element: no addresses, no servers.
+const std::vector<std::string> kNone{""};
+
+// An empty box stands for "none" and is not checked; otherwise every line is an element.
+std::vector<std::string> ListFromBox(const tk::TextBox& box) {
+    const std::string text = box.Text();
+    return text.empty() ? kNone : SplitLines(text);
+}
+
 std::string TrimBlanks(const std::string& text) {
     const size_t first = text.find_first_not_of(' ');
     if (first == std::string::npos)
@@ -105,14 +114,9 @@ void frmMain::cmdSave_Click() {
         ProfileRecord& p = Profiles[static_cast<size_t>(k)];
         p.INTERFACE = cmbINTERFACE.Text();
         p.DHCP = static_cast<std::uint8_t>(chkDHCP.Value());
-        const std::string ip = txtIP.Text();
-        if (ip.empty()) {
-            p.IP = {""};
-        } else {
-            p.IP = SplitLines(ip);
-            if (!IsValidIp(p.IP))
-                return Refuse("Invalid IP addresses specified");
-        }
+        p.IP = ListFromBox(txtIP);
+        if (p.IP != kNone && !IsValidIp(p.IP))
+            return Refuse("Invalid IP addresses specified");
         p.SUBNET = txtSUBNET.Text();
         if (!IsValidIp(p.SUBNET))
             return Refuse("Invalid SUBNET specified");
@@ -126,14 +130,9 @@ void frmMain::cmdSave_Click() {
             return Refuse("Invalid METRIC specified: it must lie between -2147483648 and "
                           "2147483647");
         p.METRIC = *metric;
-        const std::string dns = txtDNS.Text();
-        if (dns.empty()) {
-            p.DNS = {""};
-        } else {
-            p.DNS = SplitLines(dns);
-            if (!IsValidIp(p.DNS))
-                return Refuse("Invalid DNS addresses specified");
-        }
+        p.DNS = ListFromBox(txtDNS);
+        if (p.DNS != kNone && !IsValidIp(p.DNS))
+            return Refuse("Invalid DNS addresses specified");
     }
     SaveProfiles();
     RefreshProfileList(TrimBlanks(cmbINTERFACE.Text()), TrimBlanks(cmbProfiles.Text()));
