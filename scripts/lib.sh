@@ -96,7 +96,9 @@ stop_display() {
 # Starts Wine's server and services with their output detached, so that CTest does not wait
 # for them after the first test.
 start_wine() {
-    wineserver -p >/dev/null 2>&1 </dev/null
+    # A server left from setting up the prefix would refuse to become the persistent one.
+    wineserver -k >/dev/null 2>&1 </dev/null || true
+    wineserver -p >/dev/null 2>&1 </dev/null || true
     "$WINE" cmd /c exit >/dev/null 2>&1 </dev/null
 }
 
