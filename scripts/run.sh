@@ -8,16 +8,20 @@ set -euo pipefail
 ensure_packages
 build_64 OFF
 SANDBOX=$BUILD64/sandbox
+# The display comes first: Wine's desktop takes the one its first process sees.
+virtual=""
+if [ -z "${DISPLAY:-}" ]; then
+    start_display
+    virtual=yes
+    trap 'stop_wine; stop_display' EXIT
+fi
 use_prefix "$SANDBOX/wineprefix"
+[ -n "$virtual" ] && unmanaged_windows
 mkdir -p "$SANDBOX/program"
 cp "$BUILD64/bin/Ipshifter.exe" "$SANDBOX/program/"
 "$WINE" regedit /S "$(winpath "$ROOT/scripts/sample-connections.reg")" 2>/dev/null || true
-if [ -z "${DISPLAY:-}" ]; then
-    unmanaged_windows
-    start_display
-    trap 'stop_wine; stop_display' EXIT
+[ -n "$virtual" ] &&
     log "no DISPLAY: running on $DISPLAY (see it with: import -display $DISPLAY -window root shot.png)"
-fi
 log "starting $SANDBOX/program/Ipshifter.exe; Exit it from its tray menu"
 cd "$SANDBOX/program"
 "$WINE" Ipshifter.exe "$@"

@@ -7,10 +7,11 @@ set -euo pipefail
 ensure_packages
 build_32
 build_64 ON
-use_prefix "$BUILD64/wineprefix"
-unmanaged_windows
+# The display comes first: Wine's desktop takes the one its first process sees.
 start_display
 trap 'stop_wine; stop_display' EXIT
+use_prefix "$BUILD64/wineprefix"
+unmanaged_windows
 start_wine
 cd "$BUILD64"
 ctest --output-on-failure --timeout 600 "$@"
