@@ -305,3 +305,48 @@ TEST_F(MainWindowTest, SubnetAndMetricFillInTheirDefaultsWhenEnteredEmpty) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, ControlWindowsWaitForTheFirstShowingAndTakeTheStateSetBefore) {
+    Start({"LAN", "WLAN"},
+          {MakeProfile("Home", "LAN", 0, {"192.0.2.10", "192.0.2.11"}, "255.255.255.0"),
+           MakeProfile("Cafe", "WLAN")});
+    frmMain& f = Form();
+    // Resident in the tray: no control has a window yet.
+    for (const tk::Control* c :
+         {static_cast<const tk::Control*>(&f.cmbProfiles),
+          static_cast<const tk::Control*>(&f.txtIP), static_cast<const tk::Control*>(&f.frmWAIT)})
+        EXPECT_FALSE(c->Created());
+    EXPECT_EQ(GetWindow(f.hwnd(), GW_CHILD), nullptr);
+    f.txtDNS.SetText("192.0.2.53");
+    f.lblProgress.SetCaption("Step 1/2");
+
+    f.Show();
+    EXPECT_TRUE(f.cmbProfiles.Created());
+    EXPECT_EQ(SendMessageA(f.cmbProfiles.hwnd(), CB_GETCOUNT, 0, 0), 4);
+    EXPECT_EQ(SendMessageA(f.cmbProfiles.hwnd(), CB_GETCURSEL, 0, 0), 1);
+    EXPECT_EQ(static_cast<int>(SendMessageA(f.cmbProfiles.hwnd(), CB_GETITEMDATA, 3, 0)), 1);
+    EXPECT_EQ(SendMessageA(f.cmbINTERFACE.hwnd(), CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(f.chkDHCP.hwnd(), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    char text[64] = {};
+    GetWindowTextA(f.txtIP.hwnd(), text, sizeof(text));
+    EXPECT_STREQ(text, "192.0.2.10\r\n192.0.2.11");
+    GetWindowTextA(f.txtDNS.hwnd(), text, sizeof(text));
+    EXPECT_STREQ(text, "192.0.2.53");
+    GetWindowTextA(f.lblProgress.hwnd(), text, sizeof(text));
+    EXPECT_STREQ(text, "Step 1/2");
+    EXPECT_FALSE(IsWindowVisible(f.frmWAIT.hwnd()));
+
+    // From now on the user's choices are read back from the windows.
+    SendMessageA(f.chkDHCP.hwnd(), BM_CLICK, 0, 0);
+    EXPECT_EQ(f.chkDHCP.Value(), 1);
+    SendMessageA(f.cmbProfiles.hwnd(), CB_SETCURSEL, 3, 0);
+    SendMessageA(f.hwnd(), WM_COMMAND,
+                 MAKEWPARAM(GetDlgCtrlID(f.cmbProfiles.hwnd()), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(f.cmbProfiles.hwnd()));
+    EXPECT_EQ(f.cmbProfiles.Text(), "  Cafe");
+    EXPECT_EQ(f.cmbINTERFACE.Text(), "WLAN");
+}
+
+} // namespace

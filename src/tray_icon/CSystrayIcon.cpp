@@ -120,7 +120,9 @@ std::string CSystrayIcon::TipText() const {
     return IconData.szTip.substr(0, std::min(nul, kTipChars - 1));
 }
 
-bool CSystrayIcon::RestoreAfterShellRestart() { return IconShown && CallShell(NIM_ADD); }
+bool CSystrayIcon::RestoreAfterShellRestart() {
+    return IconShown && CallShell(NIM_ADD);
+}
 
 void CSystrayIcon::Visible(bool bVisible) {
     if (bVisible)
