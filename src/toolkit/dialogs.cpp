@@ -96,6 +96,8 @@ INT_PTR CALLBACK InputBoxProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) 
 
 } // namespace
 
+namespace {
+
 MsgResult ShowRealMessageBox(const MessageBoxRequest& request) {
     UINT type = request.buttons == MsgButtons::YesNo ? MB_YESNO : MB_OK;
     switch (request.icon) {
@@ -141,6 +143,8 @@ std::string ShowRealInputBox(const std::string& prompt, const std::string& defau
                                 OwnerWindow(), InputBoxProc, reinterpret_cast<LPARAM>(&state));
     return r == IDOK ? state.result : std::string();
 }
+
+} // namespace
 
 MsgResult MsgBox(const std::string& prompt, MsgButtons buttons, MsgIcon icon) {
     MessageBoxRequest request{prompt, buttons, icon};

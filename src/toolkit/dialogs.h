@@ -35,8 +35,4 @@ UINT TrackPopup(HMENU menu, HWND owner, POINT screenPos);
 using PopupHandler = std::function<UINT(HMENU menu, HWND owner, POINT screenPos)>;
 void SetPopupHandler(PopupHandler handler);
 
-// The real boxes, for the replacement handlers that want to fall through.
-MsgResult ShowRealMessageBox(const MessageBoxRequest& request);
-std::string ShowRealInputBox(const std::string& prompt, const std::string& defaultText);
-
 } // namespace tk

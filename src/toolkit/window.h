@@ -123,7 +123,6 @@ public:
     // Parent window and origin (in twips, relative to that parent) for the controls inside.
     HWND ChildParent() const;
     POINT ChildOrigin() const;
-    const std::vector<Control*>& Children() const { return children_; }
     bool IsPanel() const { return isPanel_; }
 
 protected:
