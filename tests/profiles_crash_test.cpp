@@ -1,17 +1,22 @@
 #include "functions/profiles.h"
 
+#include "fixtures.h"
 #include "globals/mdlGVars.h"
+#include "main_window_fixture.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 
 namespace {
 
 using testsupport::ChildCommandLine;
+using testsupport::FileExists;
 using testsupport::ListFiles;
 using testsupport::ReadFileBytes;
+using testsupport::RealProgram;
 using testsupport::ScratchDir;
 using testsupport::StartProcess;
 using testsupport::WaitProcess;
@@ -98,43 +103,42 @@ TEST(ProfileCrash, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
         EXPECT_EQ(LoadFrom(copy.File("new.ini")), Table("new", newCount));
     }
 
-    // The save's own progress is the clock, as the machine's speed varies: each kill waits until
-    // the temporary file has grown to a share of the complete file, then a few milliseconds more.
-    // Share 0 kills at once; share 1 kills around the moment the complete temporary file
-    // replaces the old one.
+    // The temporary file is written in one go, so its size tells nothing of the save's progress:
+    // kills are spread over the child's run, and a few wait for the complete temporary file, then
+    // a few milliseconds more, around the moment it replaces the old one. A kill at once must find
+    // the old file, every other one the old or the new file.
     struct Kill {
-        double share;
-        DWORD extraMs;
+        DWORD afterMs;
+        bool afterTempFile;
     };
-    std::vector<Kill> kills = {{0.0, 0}};
-    for (int i = 0; i < 10; ++i)
-        kills.push_back({0.05 + 0.1 * i, 0});
+    std::vector<Kill> kills = {{0, false}};
+    for (DWORD i = 0; i < 10; ++i)
+        kills.push_back({std::max<DWORD>(1, duration * (2 * i + 1) / 20), false});
     for (DWORD extra : {0, 2, 5, 10, 30})
-        kills.push_back({1.0, extra});
+        kills.push_back({extra, true});
 
     int oldSeen = 0, newSeen = 0;
     for (const Kill& kill : kills) {
-        SCOPED_TRACE("killed at " + std::to_string(kill.share) + " of the temporary file + " +
-                     std::to_string(kill.extraMs) + " ms");
+        SCOPED_TRACE("killed " + std::to_string(kill.afterMs) + " ms after " +
+                     (kill.afterTempFile ? "the complete temporary file showed" : "the start"));
         WriteFileBytes(file, oldBytes);
-        // A leftover from the last kill, small enough not to look like progress.
+        // A leftover from the last kill, smaller than the complete file.
         if (testsupport::FileExists(temp))
             WriteFileBytes(temp, "[PROFILE999]\r\nSTALE=1\r\n");
-        const auto threshold = static_cast<std::uint64_t>(kill.share * newBytes.size());
         auto p =
             StartProcess(ChildCommandLine(kChild, {dir.path(), "new", std::to_string(newCount)}));
         ASSERT_TRUE(p.handle);
         const DWORD start = GetTickCount();
-        while (kill.share > 0 && FileSize(temp) < threshold && testsupport::IsRunning(p) &&
-               GetTickCount() - start < 10 * duration + 10000)
+        while (kill.afterTempFile && FileSize(temp) < newBytes.size() &&
+               testsupport::IsRunning(p) && GetTickCount() - start < 10 * duration + 10000)
             Sleep(1);
-        if (kill.extraMs)
-            Sleep(kill.extraMs);
+        if (kill.afterMs)
+            WaitProcess(p, kill.afterMs);
         TerminateProcess(p.handle.get(), 99);
         ASSERT_NE(WaitProcess(p, 10000), -1);
 
         const std::string bytes = ReadFileBytes(file);
-        if (kill.share < 1.0)
+        if (kill.afterMs == 0 && !kill.afterTempFile)
             EXPECT_EQ(bytes, oldBytes) << "file of " << bytes.size() << " bytes";
         else
             EXPECT_TRUE(bytes == oldBytes || bytes == newBytes)
@@ -150,6 +154,113 @@ TEST(ProfileCrash, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
     SaveInChild(dir.path(), "new", newCount);
     EXPECT_EQ(ReadFileBytes(file), newBytes);
     EXPECT_EQ(ListFiles(dir.path()), std::vector<std::string>{"Ipshifter.ini"});
+}
+
+FILETIME LastWrite(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+}
+
+// Ends the processes a killed process started, and theirs: an interpreter left running its
+// script would outlive the test.
+void EndDescendants(DWORD pid) {
+    std::vector<DWORD> children;
+    tk::unique_file snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    if (!snapshot || !Process32First(snapshot.get(), &entry))
+        return;
+    do {
+        if (entry.th32ParentProcessID == pid && entry.th32ProcessID != pid)
+            children.push_back(entry.th32ProcessID);
+    } while (Process32Next(snapshot.get(), &entry));
+    for (DWORD child : children) {
+        tk::unique_handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, child));
+        if (!process)
+            continue;
+        TerminateProcess(process.get(), 99);
+        WaitForSingleObject(process.get(), 5000);
+        EndDescendants(child);
+    }
+}
+
+// The real program applying a profile from its command line, killed at moments spread over its
+// run and right after its first write to the profile file or its temporary file: the marks of
+// the connection reach the file together with the rest of the table, or not at all.
+TEST(ProfileCrash, AKilledApplyLeavesTheFileAsItWasOrAsTheApplyLeavesIt) {
+    testsupport::MachineNetwork network(testsupport::PciConnections({"LAN", "Wireless"}));
+    const int count = 60;
+    // Two of every three profiles are on LAN; one of them is marked, and the last is applied.
+    std::vector<ProfileRecord> before = Table("old", count);
+    before[1].SELECTED = 1;
+    std::vector<ProfileRecord> after = before;
+    after[1].SELECTED = 0;
+    after[count - 1].SELECTED = 1;
+    ASSERT_EQ(after[count - 1].INTERFACE, "LAN");
+    const std::string oldBytes = ProfileFileText(before);
+    const std::string argument = "/PROFILE=\"  " + before[count - 1].NAME + "\"";
+
+    struct Kill {
+        DWORD afterMs;
+        bool afterFirstWrite; // else after the start
+    };
+    // Runs one apply in a folder of its own, killed as given unless it ends first; returns the
+    // profile file it leaves and sets how long it ran.
+    auto apply = [&](const Kill& kill, DWORD& ranMs) {
+        RealProgram program("crashapply");
+        testsupport::InstallNetsh(program.Folder());
+        const std::string ini = program.IniPath();
+        WriteFileBytes(ini, oldBytes);
+        const FILETIME written = LastWrite(ini);
+        const DWORD start = GetTickCount();
+        program.Start(argument);
+        auto untouched = [&] {
+            const FILETIME now = LastWrite(ini);
+            return !FileExists(ini + ".new") && CompareFileTime(&written, &now) == 0;
+        };
+        while (kill.afterFirstWrite && testsupport::IsRunning(program.Proc()) && untouched() &&
+               GetTickCount() - start < 60000)
+            Sleep(1);
+        const int exitCode = program.WaitExit(kill.afterMs);
+        ranMs = GetTickCount() - start;
+        if (exitCode == -1) {
+            TerminateProcess(program.Proc().handle.get(), 99);
+            EXPECT_NE(program.WaitExit(10000), -1);
+            EndDescendants(program.Proc().pid);
+        } else {
+            EXPECT_EQ(exitCode, 0);
+        }
+        return ReadFileBytes(ini);
+    };
+
+    DWORD duration = 0;
+    const std::string newBytes = apply({60000, false}, duration);
+    ASSERT_NE(newBytes, oldBytes);
+    {
+        ScratchDir copy("crashref");
+        WriteFileBytes(copy.File("new.ini"), newBytes);
+        EXPECT_EQ(LoadFrom(copy.File("new.ini")), after);
+    }
+
+    std::vector<Kill> kills;
+    for (DWORD i = 0; i < 8; ++i)
+        kills.push_back({duration * (2 * i + 1) / 16, false});
+    for (DWORD extra : {0, 1, 2, 4, 8, 16, 32, 64})
+        kills.push_back({extra, true});
+    int oldSeen = 0, newSeen = 0;
+    for (const Kill& kill : kills) {
+        SCOPED_TRACE("killed " + std::to_string(kill.afterMs) + " ms after " +
+                     (kill.afterFirstWrite ? "the first write" : "the start"));
+        DWORD ran = 0;
+        const std::string bytes = apply(kill, ran);
+        EXPECT_TRUE(bytes == oldBytes || bytes == newBytes)
+            << "file of " << bytes.size() << " bytes";
+        oldSeen += bytes == oldBytes;
+        newSeen += bytes == newBytes;
+    }
+    std::printf("apply of profile %d of %d: %lu ms; after %zu kills: old file %d, new file %d\n",
+                count, count, duration, kills.size(), oldSeen, newSeen);
 }
 
 } // namespace

@@ -60,6 +60,49 @@ std::vector<ProfileRecord> MixedTable() {
     };
 }
 
+// The file as the platform's writer makes it: the table written key by key into an empty file.
+void WriteKeyByKey(const std::vector<ProfileRecord>& table, const std::string& file) {
+    DeleteFileA(file.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+    auto put = [&](const std::string& section, const std::string& key, const std::string& value) {
+        ASSERT_NE(IniWriteString(section, key, value, file), 0) << section << "/" << key;
+    };
+    auto putList = [&](const std::string& section, const std::string& countKey,
+                       const std::string& itemKey, const std::vector<std::string>& list) {
+        put(section, countKey, std::to_string(list.empty() ? 1 : list.size()));
+        if (list.empty())
+            put(section, itemKey + "1", "");
+        for (std::size_t j = 0; j < list.size(); ++j)
+            put(section, itemKey + std::to_string(j + 1), list[j]);
+    };
+    put("PROFILES", "COUNT", std::to_string(table.size()));
+    for (std::size_t i = 0; i < table.size(); ++i)
+        put("PROFILES", "PROFILE" + std::to_string(i + 1), table[i].NAME);
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const ProfileRecord& p = table[i];
+        const std::string section = "PROFILE" + std::to_string(i + 1);
+        put(section, "INTERFACE", p.INTERFACE);
+        put(section, "DHCP", std::to_string(p.DHCP));
+        putList(section, "IPCOUNT", "IP", p.IP);
+        put(section, "SUBNET", p.SUBNET);
+        put(section, "GATEWAY", p.GATEWAY);
+        put(section, "METRIC", std::to_string(p.METRIC));
+        putList(section, "DNSCOUNT", "DNS", p.DNS);
+        put(section, "SELECTED", std::to_string(p.SELECTED));
+    }
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+}
+
+// Every byte but NUL and the line breaks, between two letters.
+std::string AllBytes() {
+    std::string text = "x";
+    for (int c = 1; c < 256; ++c) {
+        if (c != '\r' && c != '\n')
+            text += static_cast<char>(c);
+    }
+    return text + "x";
+}
+
 class ProfileStore : public testing::Test {
 protected:
     void SetUp() override {
@@ -130,6 +173,95 @@ TEST_F(ProfileStore, SavedTableLoadsBackUnchanged) {
     const std::string saved = ReadFileBytes(IniPath);
     LoadProfiles();
     EXPECT_EQ(ReadFileBytes(IniPath), saved);
+}
+
+TEST_F(ProfileStore, OnePassFileIsThePlatformWritersFileAndLoadsBack) {
+    // What the table loads back as: the platform's reader drops blanks around a value.
+    std::vector<ProfileRecord> expected = MixedTable();
+    std::vector<ProfileRecord> table = expected;
+    auto add = [&](ProfileRecord stored, ProfileRecord loaded) {
+        table.push_back(std::move(stored));
+        expected.push_back(std::move(loaded));
+    };
+    const ProfileRecord empty = Record("", "", 0, {""}, "", "", 0, {""}, 0);
+    add(empty, empty);
+    add(Record(" \t lead and trail \t ", "  LAN", 1, {" 10.0.0.1", "10.0.0.2  "}, "255.0.0.0 ",
+               "\t10.0.0.254", -1, {"  ", " 8.8.8.8 "}, 1),
+        Record("lead and trail", "LAN", 1, {"10.0.0.1", "10.0.0.2"}, "255.0.0.0", "10.0.0.254", -1,
+               {"", "8.8.8.8"}, 1));
+    add(Record("\032eof\032", "inner  blanks\tstay", 0, {"   "}, "\v\f", " ", 0, {"\t"}, 0),
+        Record("eof", "inner  blanks\tstay", 0, {""}, "", "", 0, {""}, 0));
+    add(Record("no lists", "LAN", 0, {}, "", "none", 1, {}, 0),
+        Record("no lists", "LAN", 0, {""}, "", "none", 1, {""}, 0));
+    const std::string long1023(1023, 'L');
+    add(Record(long1023, std::string(1022, 'I') + "\xE9", 0, {long1023}, long1023, long1023, 32767,
+               {long1023}, 0),
+        Record(long1023, std::string(1022, 'I') + "\xE9", 0, {long1023}, long1023, long1023, 32767,
+               {long1023}, 0));
+    const ProfileRecord odd = Record(AllBytes(), "\xC0\xC9\xD1\xDC\xDF\xE0\xE9\xF1\xFC\xFF\x80\x9F",
+                                     0, {"a=b", "[x]", ";c"}, "\"q\" x", "'", -32768,
+                                     {"1.1.1.1", "2.2.2.2", "3.3.3.3", "4.4.4.4", "5.5.5.5"}, 255);
+    add(odd, odd);
+    // Enough for two-digit numbers in section and key names.
+    for (int i = 0; i < 30; ++i) {
+        ProfileRecord p = Record("Profile " + std::to_string(i), i % 2 ? "LAN" : "WLAN",
+                                 static_cast<std::uint8_t>(i % 3), {}, "255.255.255.0",
+                                 i % 4 ? "none" : "192.168.0.1", i - 15, {}, i == 7);
+        for (int j = 0; j <= i % 12; ++j)
+            p.IP.push_back("192.168." + std::to_string(i) + "." + std::to_string(j));
+        for (int j = 0; j <= i % 4; ++j)
+            p.DNS.push_back("10.0." + std::to_string(i) + "." + std::to_string(j));
+        add(p, p);
+    }
+
+    const std::string reference = dir.File("reference.ini");
+    WriteKeyByKey(table, reference);
+    const std::string platform = ReadFileBytes(reference);
+    EXPECT_EQ(ProfileFileText(table), platform);
+
+    Profiles = table;
+    const SaveResult result = SaveProfiles();
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.error, DWORD{ERROR_SUCCESS});
+    EXPECT_EQ(ReadFileBytes(IniPath), platform);
+    Profiles.clear();
+    LoadProfiles();
+    EXPECT_EQ(Profiles, expected);
+    EXPECT_EQ(ReadFileBytes(IniPath), platform) << "loading the saved file completed it";
+}
+
+// Pasted text can put line breaks into a record: the platform's reader splits them into lines of
+// their own, and the one-pass file must hold what its writer leaves.
+TEST_F(ProfileStore, ValuesWithLineBreaksOrNulAreWrittenAsThePlatformLeavesThem) {
+    const char* texts[] = {"a\nb",     "a\rb",           "a \r\n\r\n b ", "\r\nlead",
+                           "trail\n",  "a\n k = v \n c", "a\n=x\n=y\n=z", "a\n=x\nb\n=y",
+                           "\n\r\n\r", "x\nCOUNT=99",    "x\n; note"};
+    for (const char* text : texts) {
+        SCOPED_TRACE(testing::PrintToString(std::string(text)));
+        std::vector<ProfileRecord> table = MixedTable();
+        table[0].NAME = text;
+        table[1].INTERFACE = text;
+        table[1].IP = {text, "10.0.0.1"};
+        table[2].DNS.back() = text;
+        table[3].GATEWAY = text;
+        WriteKeyByKey(table, dir.File("reference.ini"));
+        EXPECT_EQ(ProfileFileText(table), ReadFileBytes(dir.File("reference.ini")));
+    }
+    std::vector<ProfileRecord> table = MixedTable();
+    table[0].NAME = std::string("cut\0here", 8);
+    table[0].IP[1] = std::string("\0", 1);
+    WriteKeyByKey(table, dir.File("reference.ini"));
+    EXPECT_EQ(ProfileFileText(table), ReadFileBytes(dir.File("reference.ini")));
+}
+
+TEST_F(ProfileStore, SaveIntoAMissingFolderFailsWithThePlatformsCode) {
+    IniPath = dir.File("missing") + "\\Ipshifter.ini";
+    Profiles = MixedTable();
+    const SaveResult result = SaveProfiles();
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, DWORD{ERROR_PATH_NOT_FOUND});
+    EXPECT_TRUE(ListFiles(dir.path()).empty());
+    EXPECT_FALSE(FileExists(dir.File("missing")));
 }
 
 TEST_F(ProfileStore, CountAboveTheProfilesPresentAddsDefaultProfiles) {
@@ -307,7 +439,7 @@ TEST_F(ProfileStore, ALeftoverTemporaryFileDoesNotLeakIntoTheSave) {
     const std::string temp = IniPath + ".new";
     WriteFileBytes(temp, "[PROFILES]\r\nCOUNT=9\r\n[PROFILE9]\r\nINTERFACE=stale\r\n[PART");
     SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_READONLY);
-    SaveProfiles();
+    EXPECT_TRUE(SaveProfiles().ok);
     EXPECT_EQ(ReadFileBytes(IniPath), expected);
     ExpectOnlyTheProfileFile();
 }
@@ -322,7 +454,9 @@ TEST_F(ProfileStore, AFailedReplaceLeavesTheOldFileAndNoTemporaryFile) {
         tk::unique_file holder(CreateFileA(IniPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                            OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(holder);
-        SaveProfiles();
+        const SaveResult result = SaveProfiles();
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.error, DWORD{ERROR_ACCESS_DENIED});
     }
     EXPECT_EQ(ReadFileBytes(IniPath), old);
     ExpectOnlyTheProfileFile();
@@ -339,7 +473,9 @@ TEST_F(ProfileStore, ATemporaryFileThatCannotBeRemovedStopsTheSave) {
         tk::unique_file holder(
             CreateFileA(temp.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(holder);
-        SaveProfiles();
+        const SaveResult result = SaveProfiles();
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.error, DWORD{ERROR_SHARING_VIOLATION});
     }
     EXPECT_EQ(ReadFileBytes(IniPath), old);
     EXPECT_EQ(ReadFileBytes(temp), "held");

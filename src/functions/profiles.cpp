@@ -98,54 +98,111 @@ void FlushProfileCache(const std::string& file) {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
 }
 
-bool RemoveFile(const std::string& path) {
+// ERROR_SUCCESS when the file is gone (or was never there), else why it stays.
+DWORD RemoveFile(const std::string& path) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path.c_str());
-    return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    if (DeleteFileA(path.c_str()))
+        return ERROR_SUCCESS;
+    const DWORD error = GetLastError();
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return ERROR_SUCCESS;
+    return error != ERROR_SUCCESS ? error : ERROR_ACCESS_DENIED;
 }
 
-// Key by key, as the file has always been written; stops at the first failed write.
-bool WriteTable(const std::string& file) {
-    bool ok = true;
-    auto put = [&](const std::string& section, const std::string& key, const std::string& value) {
-        if (ok && IniWriteString(section, key, value, file) == 0)
-            ok = false;
-    };
-    // A record without addresses or DNS servers is stored as one empty element, which is how
-    // it loads.
-    auto putList = [&](const std::string& section, const char* countKey, const char* itemKey,
-                       const std::vector<std::string>& list) {
-        put(section, countKey, std::to_string(list.empty() ? 1 : list.size()));
-        if (list.empty())
-            put(section, itemKey + std::string("1"), "");
-        for (std::size_t j = 0; j < list.size(); ++j)
-            put(section, itemKey + std::to_string(j + 1), list[j]);
-    };
+// The characters the platform's INI reader strips around lines, names and values.
+bool IsIniBlank(char c) {
+    return (c >= '\t' && c <= '\r') || c == '\x1A' || c == ' ';
+}
 
-    put(kListSection, "COUNT", std::to_string(Profiles.size()));
-    for (std::size_t i = 0; i < Profiles.size(); ++i)
-        put(kListSection, ProfileKey(i + 1), Profiles[i].NAME);
-    for (std::size_t i = 0; i < Profiles.size(); ++i) {
-        const ProfileRecord& p = Profiles[i];
-        const std::string section = ProfileKey(i + 1);
-        put(section, "INTERFACE", p.INTERFACE);
-        put(section, "DHCP", std::to_string(p.DHCP));
-        putList(section, "IPCOUNT", "IP", p.IP);
-        put(section, "SUBNET", p.SUBNET);
-        put(section, "GATEWAY", p.GATEWAY);
-        put(section, "METRIC", std::to_string(p.METRIC));
-        putList(section, "DNSCOUNT", "DNS", p.DNS);
-        put(section, "SELECTED", std::to_string(p.SELECTED));
+std::string TrimLeft(const std::string& text) {
+    std::size_t first = 0;
+    while (first < text.size() && IsIniBlank(text[first]))
+        ++first;
+    return text.substr(first);
+}
+
+std::string TrimRight(std::string text) {
+    while (!text.empty() && IsIniBlank(text.back()))
+        text.pop_back();
+    return text;
+}
+
+// One key's lines as the platform's writer leaves them. It writes the value raw but for its
+// leading blanks, then parses the whole file again at the next write (it trusts its cache only
+// for a file some two seconds old), so what stays is the value as its reader sees it: cut at a
+// NUL, trailing blanks gone, and each line break in it starting a line of its own, trimmed, blank
+// ones dropped, "name = value" closed up, a nameless one after a nameless one dropped. Not
+// followed: a piece that reads as a section header or names a later key of the same section.
+void AppendKey(std::string& out, const char* key, const std::string& value) {
+    const std::string text = TrimLeft(value.substr(0, value.find('\0')));
+    std::size_t end = text.find_first_of("\r\n");
+    out += key;
+    out += '=';
+    out += TrimRight(text.substr(0, end));
+    out += "\r\n";
+    bool lastNameless = false;
+    while (end != std::string::npos) {
+        const std::size_t start = end + 1;
+        end = text.find_first_of("\r\n", start);
+        const std::string line = TrimRight(TrimLeft(text.substr(start, end - start)));
+        if (line.empty())
+            continue;
+        const std::size_t equals = line.find('=');
+        const std::string name = TrimRight(line.substr(0, equals));
+        if (name.empty() && lastNameless)
+            continue;
+        lastNameless = name.empty();
+        out += name;
+        if (equals != std::string::npos)
+            out += '=' + TrimLeft(line.substr(equals + 1));
+        out += "\r\n";
     }
-    return ok;
 }
 
-// Pushes the file's data to the disk before it takes the old file's place.
-void FlushToDisk(const std::string& path) {
-    tk::unique_file file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file)
-        FlushFileBuffers(file.get());
+void AppendKey(std::string& out, const std::string& key, const std::string& value) {
+    AppendKey(out, key.c_str(), value);
+}
+
+// A record without addresses or DNS servers is stored as one empty element, which is how it
+// loads.
+void AppendList(std::string& out, const char* countKey, const char* itemKey,
+                const std::vector<std::string>& list) {
+    AppendKey(out, countKey, std::to_string(list.empty() ? 1 : list.size()));
+    if (list.empty())
+        AppendKey(out, itemKey + std::string("1"), "");
+    for (std::size_t j = 0; j < list.size(); ++j)
+        AppendKey(out, itemKey + std::to_string(j + 1), list[j]);
+}
+
+// The whole text, in one call below 1 GiB; ERROR_SUCCESS or the platform's code.
+DWORD WriteWhole(HANDLE file, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, text.data() + done, chunk, &written, nullptr))
+            return GetLastError();
+        if (written == 0)
+            return ERROR_WRITE_FAULT;
+        done += written;
+    }
+    return ERROR_SUCCESS;
+}
+
+// Creates the file with the text, on the disk before it returns; `created` tells whether a file
+// of ours is there to remove after a failure.
+DWORD WriteNewFile(const std::string& path, const std::string& text, bool& created) {
+    tk::unique_file file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    created = static_cast<bool>(file);
+    if (!file)
+        return GetLastError();
+    DWORD error = WriteWhole(file.get(), text);
+    if (error == ERROR_SUCCESS && !FlushFileBuffers(file.get()))
+        error = GetLastError();
+    if (!CloseHandle(file.release()) && error == ERROR_SUCCESS)
+        error = GetLastError();
+    return error;
 }
 
 } // namespace
@@ -185,24 +242,46 @@ void LoadProfiles() {
     }
 }
 
-void SaveProfiles() {
-    // Deleting the file and writing it key by key would lose every profile to a crash in
-    // between: the new file is completed under another name first.
-    const std::string temp = IniPath + ".new";
-    if (!RemoveFile(temp))
-        return;
-    FlushProfileCache(temp);
+std::string ProfileFileText(const std::vector<ProfileRecord>& table) {
+    std::string out = "[";
+    out += kListSection;
+    out += "]\r\n";
+    AppendKey(out, "COUNT", std::to_string(table.size()));
+    for (std::size_t i = 0; i < table.size(); ++i)
+        AppendKey(out, ProfileKey(i + 1), table[i].NAME);
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const ProfileRecord& p = table[i];
+        out += "[" + ProfileKey(i + 1) + "]\r\n";
+        AppendKey(out, "INTERFACE", p.INTERFACE);
+        AppendKey(out, "DHCP", std::to_string(p.DHCP));
+        AppendList(out, "IPCOUNT", "IP", p.IP);
+        AppendKey(out, "SUBNET", p.SUBNET);
+        AppendKey(out, "GATEWAY", p.GATEWAY);
+        AppendKey(out, "METRIC", std::to_string(p.METRIC));
+        AppendList(out, "DNSCOUNT", "DNS", p.DNS);
+        AppendKey(out, "SELECTED", std::to_string(p.SELECTED));
+    }
+    return out;
+}
 
-    const bool written = WriteTable(temp);
-    FlushProfileCache(temp);
-    if (written) {
-        FlushToDisk(temp);
+SaveResult SaveProfiles() {
+    // Deleting the file and writing it anew would lose every profile to a crash in between: the
+    // new file is completed under another name first.
+    const std::string temp = IniPath + ".new";
+    if (const DWORD error = RemoveFile(temp))
+        return {false, error};
+    bool created = false;
+    DWORD error = WriteNewFile(temp, ProfileFileText(Profiles), created);
+    if (error == ERROR_SUCCESS) {
         FlushProfileCache(IniPath);
         if (MoveFileExA(temp.c_str(), IniPath.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return;
+            return {};
+        error = GetLastError();
     }
-    RemoveFile(temp);
+    if (created)
+        RemoveFile(temp);
+    return {false, error};
 }
 
 void ReloadSelectedMarks() {

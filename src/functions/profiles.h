@@ -1,14 +1,31 @@
 #pragma once
 // The profile table to and from the profile file at IniPath.
+#include "globals/mdlGVars.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
 
 // Fills Profiles from the file, writing every missing key with its default. Leaves at least one
 // profile, each with at least one address and one DNS element, whatever the file holds.
 void LoadProfiles();
 
+// The whole profile file for a table, byte for byte as the platform's INI writer leaves it when
+// the table is written key by key into an empty file; it differs only for a text in which a line
+// break is followed by a section header or by the name of a later key of the same section.
+std::string ProfileFileText(const std::vector<ProfileRecord>& table);
+
+struct SaveResult {
+    bool ok = true;
+    // The platform's error code when the save failed.
+    DWORD error = ERROR_SUCCESS;
+};
+
 // Replaces the file with the contents of Profiles. The new file is written beside the old one and
 // then moved over it, so the folder always holds one complete file; when anything fails the old
-// file stays as it was.
-void SaveProfiles();
+// file stays as it was and no temporary file is left.
+SaveResult SaveProfiles();
 
 // Takes the SELECTED marks of the table's profiles from the file, where another Ipshifter left
 // them after an apply. Nothing else changes and nothing is written.

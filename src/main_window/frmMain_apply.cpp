@@ -7,7 +7,6 @@
 #include "functions/profiles.h"
 #include "functions/run.h"
 #include "globals/mdlGVars.h"
-#include "ini/modGestioneINI.h"
 #include "toolkit/app.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/handle.h"
@@ -115,15 +114,15 @@ void frmMain::cmdSetProfile_Click() {
         return;
     }
 
+    // The marks reach the file only through the save, which replaces it whole: written into the
+    // file one by one, a crash among them would leave the connection with no profile marked, or
+    // a cut file.
     const std::string connection = Profiles[static_cast<size_t>(chosen)].INTERFACE;
-    for (size_t i = 0; i < Profiles.size(); ++i) {
-        if (Profiles[i].INTERFACE != connection)
-            continue;
-        Profiles[i].SELECTED = 0;
-        IniWriteString("PROFILE" + std::to_string(i + 1), "SELECTED", "0", IniPath);
+    for (auto& p : Profiles) {
+        if (p.INTERFACE == connection)
+            p.SELECTED = 0;
     }
     Profiles[static_cast<size_t>(chosen)].SELECTED = 1;
-    IniWriteString("PROFILE" + std::to_string(chosen + 1), "SELECTED", "1", IniPath);
     SaveProfiles();
     TellResidentMarksChanged();
 
