@@ -4,8 +4,12 @@
 
 #include "functions/profile_list.h"
 #include "functions/profiles.h"
+#include "functions/run.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
 
 using namespace testsupport;
 
@@ -22,6 +26,93 @@ std::vector<ProfileRecord> LoadFromDisk(const std::string& iniPath) {
     Profiles = saved;
     IniPath = savedPath;
     return loaded;
+}
+
+// Holds a file open as backup tools and editors do: others may read it, not replace it.
+class HeldFile {
+public:
+    explicit HeldFile(const std::string& path)
+        : handle_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {
+        EXPECT_TRUE(handle_) << "cannot hold " << path;
+    }
+
+private:
+    tk::unique_file handle_;
+};
+
+TEST_F(MainWindowTest, AFailedSaveIsToldOnceAndTheEditsStayInTheTable) {
+    struct Command {
+        const char* name;
+        std::function<void(frmMain&, DialogRecorder&)> run;
+        std::function<bool()> tableChanged;
+    };
+    const Command commands[] = {
+        {"New",
+         [](frmMain& f, DialogRecorder& d) {
+             d.inputAnswers = {"Lab"};
+             f.cmdNewProfile_Click();
+         },
+         [] { return Profiles.size() == 3 && Profiles[2].NAME == "Lab"; }},
+        {"Edit",
+         [](frmMain& f, DialogRecorder& d) {
+             d.inputAnswers = {"Renamed"};
+             f.cmdEditProfile_Click();
+         },
+         [] { return Profiles[0].NAME == "Renamed"; }},
+        {"Save",
+         [](frmMain& f, DialogRecorder&) {
+             f.txtDNS.SetText("192.0.2.54");
+             f.cmdSave_Click();
+         },
+         [] { return Profiles[0].DNS == std::vector<std::string>{"192.0.2.54"}; }},
+        {"Delete",
+         [](frmMain& f, DialogRecorder& d) {
+             d.answers = {tk::MsgResult::Yes};
+             f.cmdDelProfile_Click();
+         },
+         [] { return Profiles.size() == 1 && Profiles[0].NAME == "Cafe"; }},
+        {"Set", [](frmMain& f, DialogRecorder&) { f.cmdSetProfile_Click(); },
+         [] { return Profiles[0].SELECTED == 1; }},
+    };
+    for (const auto& c : commands) {
+        SCOPED_TRACE(c.name);
+        Start({"LAN", "WLAN"}, {MakeProfile("Home", "LAN", 0, {"192.0.2.10"}, "255.255.255.0"),
+                                MakeProfile("Cafe", "WLAN")});
+        InstallNetsh(dir.path());
+        Choose("  Home");
+        const std::string before = Ini();
+        DialogRecorder dialogs;
+        {
+            HeldFile held(dir.File("Ipshifter.ini"));
+            c.run(Form(), dialogs);
+        }
+        const auto errors = std::count_if(
+            dialogs.messages.begin(), dialogs.messages.end(),
+            [](const tk::MessageBoxRequest& m) { return m.icon == tk::MsgIcon::Critical; });
+        ASSERT_EQ(errors, 1) << "one box for the failed save";
+        const std::string& prompt = dialogs.messages.back().prompt;
+        EXPECT_NE(prompt.find(dir.File("Ipshifter.ini")), std::string::npos) << prompt;
+        EXPECT_NE(prompt.find(SystemErrorText(ERROR_ACCESS_DENIED)), std::string::npos) << prompt;
+        EXPECT_TRUE(c.tableChanged()) << "the table keeps what the user did";
+        EXPECT_EQ(Ini(), before) << "the old file stays whole";
+        EXPECT_FALSE(FileExists(dir.File("Ipshifter.ini.new"))) << "no temporary file is left";
+        if (std::string(c.name) == "Set") {
+            EXPECT_EQ(NetshCalls(dir.path()).size(), 2u) << "the profile is applied all the same";
+        }
+        TearDown();
+    }
+}
+
+TEST_F(MainWindowTest, LoadingAFileThatCannotBeWrittenSaysNothing) {
+    // A file without most keys: loading it writes the defaults, which fail here.
+    WriteFileBytes(dir.File("Ipshifter.ini"), "[PROFILES]\r\nCOUNT=2\r\nPROFILE1=Home\r\n");
+    HeldFile held(dir.File("Ipshifter.ini"));
+    Start({"LAN"}, {});
+    // Any box would fail the test through the unanswered-dialog guard.
+    ASSERT_EQ(Profiles.size(), 2u);
+    EXPECT_EQ(Profiles[0].NAME, "Home");
+    EXPECT_TRUE(Form().Loaded());
 }
 
 TEST_F(MainWindowTest, NewStandsUnderTheFirstConnectionAndIsShownSelected) {

@@ -112,6 +112,9 @@ private:
     // After an apply from the command line: the resident takes the new marks from the file.
     void TellResidentMarksChanged();
     LRESULT OnInstanceRequest(WPARAM request);
+    // Saves the whole table; when the file cannot be replaced, the user is told where and why
+    // (the table keeps the edits). The platform's description of the failure, or empty.
+    std::string SaveProfilesOrReport();
     // Whether an apply may start now; when not, the user is told why. `lockOwned`: this process
     // owns the folder's apply lock.
     bool ApplyMayStart(bool lockOwned);

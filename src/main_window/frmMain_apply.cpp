@@ -123,8 +123,10 @@ void frmMain::cmdSetProfile_Click() {
             p.SELECTED = 0;
     }
     Profiles[static_cast<size_t>(chosen)].SELECTED = 1;
-    SaveProfiles();
-    TellResidentMarksChanged();
+    // A failed save is told, and the profile is applied all the same.
+    const std::string saveFailure = SaveProfilesOrReport();
+    if (saveFailure.empty())
+        TellResidentMarksChanged();
 
     const std::string scriptPath = ScriptPath();
     const auto lines =
@@ -132,7 +134,9 @@ void frmMain::cmdSetProfile_Click() {
                          !GetCommandLineArg("PROFILE").empty());
     std::string error;
     if (!WriteScriptFile(scriptPath, lines, error)) {
-        tk::MsgBox(error, tk::MsgButtons::Ok, tk::MsgIcon::Critical);
+        // A folder that cannot be written was reported with the save already.
+        if (error != saveFailure)
+            tk::MsgBox(error, tk::MsgButtons::Ok, tk::MsgIcon::Critical);
         return;
     }
 

@@ -4,6 +4,7 @@
 #include "functions/ip.h"
 #include "functions/profile_list.h"
 #include "functions/profiles.h"
+#include "functions/run.h"
 #include "globals/mdlGVars.h"
 #include "toolkit/dialogs.h"
 
@@ -46,6 +47,18 @@ void Refuse(const std::string& message) {
 
 } // namespace
 
+std::string frmMain::SaveProfilesOrReport() {
+    const SaveResult saved = SaveProfiles();
+    if (saved.ok)
+        return {};
+    const std::string reason = SystemErrorText(saved.error);
+    tk::MsgBox("The profiles could not be saved to\r\n" + IniPath + "\r\n\r\n" + reason +
+                   "\r\n\r\nIpshifter keeps your changes and saves them with the next change "
+                   "once the file can be written.",
+               tk::MsgButtons::Ok, tk::MsgIcon::Critical);
+    return reason;
+}
+
 void frmMain::cmdNewProfile_Click() {
     const std::string name = tk::InputBox("Profile name?");
     if (name.empty())
@@ -58,7 +71,7 @@ void frmMain::cmdNewProfile_Click() {
     p.DNS = {""};
     Profiles.push_back(p);
     const int n = static_cast<int>(Profiles.size()) - 1;
-    SaveProfiles();
+    SaveProfilesOrReport();
     RefreshProfileList("", "");
     for (int i = 0; i < cmbProfiles.ListCount(); ++i) {
         if (cmbProfiles.ItemData(i) == n) {
@@ -103,7 +116,7 @@ void frmMain::cmdDelProfile_Click() {
     const int count = cmbProfiles.ListCount();
     if (count > 0)
         cmbProfiles.SetListIndex(k <= count - 1 ? k : count - 1);
-    SaveProfiles();
+    SaveProfilesOrReport();
 }
 
 void frmMain::cmdSave_Click() {
@@ -134,6 +147,6 @@ void frmMain::cmdSave_Click() {
         if (p.DNS != kNone && !IsValidIp(p.DNS))
             return Refuse("Invalid DNS addresses specified");
     }
-    SaveProfiles();
+    SaveProfilesOrReport();
     RefreshProfileList(TrimBlanks(cmbINTERFACE.Text()), TrimBlanks(cmbProfiles.Text()));
 }
