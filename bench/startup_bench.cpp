@@ -264,17 +264,29 @@ bool MeasureStartup(const std::string& bin, const std::string& scratch, int runs
 
     std::vector<double> programTimes, minimalTimes, programPeaks, minimalPeaks;
     bool allEnded = true;
+    // A run that did not end by itself is named, so that a miss can be traced.
+    auto check = [&](const char* what, int run, const RunResult& r) {
+        if (r.ended && r.exitCode == 0)
+            return;
+        allEnded = false;
+        if (r.ended)
+            std::printf("  %s, run %d: exit code %lu\n", what, run + 1, r.exitCode);
+        else
+            std::printf("  %s, run %d: did not end within 30 s\n", what, run + 1);
+    };
     for (int i = 0; i < runs; ++i) {
         const RunResult p = RunOnce(program, folder);
         const RunResult m = RunOnce(minimal, folder);
-        allEnded = allEnded && p.ended && m.ended && p.exitCode == 0 && m.exitCode == 0;
+        check("Ipshifter, timed", i, p);
+        check("minimal program, timed", i, m);
         programTimes.push_back(p.seconds);
         minimalTimes.push_back(m.seconds);
     }
     for (int i = 0; i < runs; ++i) {
         const RunResult p = RunOnce(program, folder, true);
         const RunResult m = RunOnce(minimal, folder, true);
-        allEnded = allEnded && p.ended && m.ended && p.exitCode == 0 && m.exitCode == 0;
+        check("Ipshifter, memory", i, p);
+        check("minimal program, memory", i, m);
         programPeaks.push_back(static_cast<double>(p.peakWorkingSet));
         minimalPeaks.push_back(static_cast<double>(m.peakWorkingSet));
     }

@@ -6,7 +6,7 @@ set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 
 ensure_packages
-build_32 ON
+build_32
 build_64 ON
 # The display comes first: Wine's desktop takes the one its first process sees.
 start_display
