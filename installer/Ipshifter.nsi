@@ -76,6 +76,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) the Ipshifter develop
 !include WinVer.nsh
 !include FileFunc.nsh
 !include WordFunc.nsh
+!include StrFunc.nsh
+${StrStr}
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -211,6 +213,37 @@ Function .onInit
     Quit
   ${EndIf}
   SetShellVarContext all
+
+  ; NSIS quietly puts its default folder in place of a /D= folder it cannot use (one under a
+  ; file, on a missing drive, not a full path), and takes /D= out of $CMDLINE: an administrator
+  ; who named a folder must not get another one.
+  System::Call 'kernel32::GetCommandLine() t .r0'
+  StrCpy $2 $0 1
+  ${If} $2 == '"'
+    ; Past the quoted program path, which may hold anything.
+    StrCpy $0 $0 "" 1
+    ${StrStr} $0 $0 '"'
+  ${EndIf}
+  ${StrStr} $1 $0 " /D="
+  ${If} $1 != ""
+    StrCpy $1 $1 "" 4
+    ${Do}
+      StrCpy $2 $1 1 -1
+      ${If} $2 == " "
+      ${OrIf} $2 == "\"
+        StrCpy $1 $1 -1
+      ${Else}
+        ${Break}
+      ${EndIf}
+    ${Loop}
+    ${If} $1 != $INSTDIR
+      MessageBox MB_OK|MB_ICONSTOP "Ipshifter cannot be installed into$\r$\n$1$\r$\n$\r$\nThat folder lies under a file or on a missing drive, or it is not a full path." /SD IDOK
+      ${If} ${Silent}
+        SetErrorLevel ${EXIT_FILES}
+        Quit
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
 FunctionEnd
 
 ; Leaves the machine as it was before this run, as far as this run changed it. An upgrade keeps
@@ -221,6 +254,8 @@ Function RollBack
     Return
   ${EndIf}
   DetailPrint "Removing what this setup installed"
+  ; A folder that is a process's current folder cannot be removed.
+  SetOutPath "$TEMP"
   ${If} $MadeLogonStart == 1
     Call RemoveLogonStart
   ${EndIf}
@@ -235,6 +270,14 @@ Function RollBack
   ${If} $CreatedTop != ""
     ; Only empty folders go, from the install folder up to the outermost one this run made.
     StrCpy $1 "$INSTDIR"
+    ; The shell or a virus scanner may still look at a file that was just removed.
+    ${For} $2 1 10
+      RMDir "$INSTDIR"
+      ${IfNot} ${FileExists} "$INSTDIR\*.*"
+        ${Break}
+      ${EndIf}
+      Sleep 200
+    ${Next}
     ${Do}
       RMDir "$1"
       ${If} $1 == $CreatedTop
@@ -323,6 +366,8 @@ Section "Ipshifter (required)" SecProgram
     Call Fail
     Abort
   ${EndIf}
+  ; Programs started from here on inherit the current folder; one they hold cannot be removed.
+  SetOutPath "$TEMP"
 SectionEnd
 
 Section "Start Ipshifter when I log on" SecLogon

@@ -45,8 +45,8 @@ bool Append(const std::string& path, const std::string& text) {
     tk::unique_file file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    return file && WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
-                             nullptr) &&
+    return file &&
+           WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
            written == text.size();
 }
 
@@ -89,9 +89,8 @@ int main(int argc, char** argv) {
         DeleteFileA((stored + ".xml").c_str());
         DeleteFileA((stored + ".args").c_str());
         const std::string xml = Option(argc, argv, "/XML");
-        const bool ok = xml.empty()
-                            ? Append(stored + ".args", ArgumentText(GetCommandLineA()))
-                            : CopyFileA(xml.c_str(), (stored + ".xml").c_str(), FALSE) != 0;
+        const bool ok = xml.empty() ? Append(stored + ".args", ArgumentText(GetCommandLineA()))
+                                    : CopyFileA(xml.c_str(), (stored + ".xml").c_str(), FALSE) != 0;
         if (!ok) {
             std::puts("ERROR: The system cannot find the file specified.");
             return 1;
