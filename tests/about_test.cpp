@@ -278,17 +278,16 @@ TEST_F(AboutWindow, OpeningTwiceShowsAFreshWindowWithTheSameVersionText) {
     EXPECT_EQ(versions, (std::vector<std::string>{kBuiltVersionText, kBuiltVersionText}));
 }
 
+BOOL CALLBACK CountVisibleAbout(HWND hwnd, LPARAM count) {
+    if (IsWindowVisible(hwnd) && ClassName(hwnd) == "IpshifterAbout")
+        ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
 // Counts the visible About windows of this thread.
 int VisibleAboutWindows() {
     int count = 0;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            if (IsWindowVisible(hwnd) && ClassName(hwnd) == "IpshifterAbout")
-                ++*reinterpret_cast<int*>(param);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
+    EnumThreadWindows(GetCurrentThreadId(), CountVisibleAbout, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 

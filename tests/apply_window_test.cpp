@@ -107,6 +107,37 @@ TEST_F(ApplyWindowTest, SetMarksSavesRunsShowsProgressAndCleansUp) {
     EXPECT_EQ(f.SysIcon->TipText(), "Ipshifter");
 }
 
+TEST_F(ApplyWindowTest, ACloseRequestDuringAnApplyEndsTheProgramOnceTheScriptHasEnded) {
+    Start({"LAN", "WLAN"}, ThreeProfiles());
+    InstallNetsh(dir.path());
+    frmMain& f = Form();
+    Choose("  Office");
+    trayMessages.clear();
+    SetEnvironmentVariableA("IPSHIFTER_NETSH_DELAY_MS", "300");
+    bool asked = false;
+    int endsWhileRunning = 0;
+    {
+        Sampler sampler([&] {
+            if (!FileExists(dir.File("_ipshifter.cmd")))
+                return;
+            if (!asked) {
+                asked = true;
+                // As taskkill and Task Manager ask.
+                PostMessageA(f.hwnd(), WM_CLOSE, 0, 0);
+            }
+            endsWhileRunning = std::max(endsWhileRunning, EndProgramCalls());
+        });
+        f.cmdSetProfile_Click();
+    }
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(endsWhileRunning, 0) << "the program ended in the middle of the apply";
+    EXPECT_EQ(NetshCalls(dir.path()), kStaticCalls);
+    EXPECT_FALSE(FileExists(dir.File("_ipshifter.cmd")));
+    EXPECT_EQ(EndProgramCalls(), 1);
+    EXPECT_EQ(trayMessages, (std::vector<DWORD>{NIM_MODIFY, NIM_DELETE}));
+    EXPECT_FALSE(f.Loaded());
+}
+
 TEST_F(ApplyWindowTest, NothingHappensWithoutAChosenProfile) {
     Start({"LAN", "WLAN"}, ThreeProfiles());
     InstallNetsh(dir.path());

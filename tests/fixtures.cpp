@@ -106,10 +106,14 @@ RealProgram::~RealProgram() {
 }
 
 void RealProgram::Start(const std::string& arguments) {
+    process_ = Launch(arguments);
+}
+
+Process RealProgram::Launch(const std::string& arguments) const {
     std::string cmd = "\"" + dir_.File("Ipshifter.exe") + "\"";
     if (!arguments.empty())
         cmd += " " + arguments;
-    process_ = StartProcess(cmd, dir_.path());
+    return StartProcess(cmd, dir_.path());
 }
 
 HWND RealProgram::WaitMainWindow(DWORD timeoutMs) {
@@ -139,16 +143,21 @@ void RealProgram::AnswerMessageBox(HWND box, int button) {
 }
 
 int RealProgram::WaitExit(DWORD timeoutMs) {
-    return WaitProcess(process_, timeoutMs);
+    // The program may send to windows of this thread (a tray stand-in) on its way out.
+    WaitUntil([&] { return !IsRunning(process_); }, timeoutMs);
+    return WaitProcess(process_, 0);
 }
 
-void RealProgram::EndSession() {
+bool RealProgram::EndSession() {
     HWND main = FindProcessWindow(process_.pid, "IpshifterMain", nullptr);
     if (!main)
-        return;
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
-    SendMessageTimeoutA(main, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &result);
+        return false;
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer))
+        answer = 0;
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(main, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    return answer == TRUE;
 }
 
 DriverRun RunDriver(DWORD pid, const std::vector<std::string>& args, DWORD timeoutMs) {
@@ -220,6 +229,157 @@ std::vector<bool> TrayMenuChecks(DWORD pid) {
             checks.push_back(line.substr(blank + 1) == "checked");
     }
     return checks;
+}
+
+std::vector<HWND> TrayIconWindows() {
+    std::vector<HWND> icons;
+    HWND tray = nullptr;
+    while ((tray = FindWindowExA(nullptr, tray, "__winex11_standalone_tray", nullptr)) != nullptr) {
+        for (HWND icon = FindWindowExA(tray, nullptr, "__winex11_tray_icon", nullptr); icon;
+             icon = FindWindowExA(tray, icon, "__winex11_tray_icon", nullptr))
+            icons.push_back(icon);
+    }
+    return icons;
+}
+
+int TrayIconsOnScreen() {
+    return static_cast<int>(TrayIconWindows().size());
+}
+
+bool ClickAt(POINT screen, DWORD downFlag) {
+    if (!SetCursorPos(screen.x, screen.y))
+        return false;
+    Sleep(50);
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = downFlag;
+    // The "up" flag of each button is the next bit after its "down" flag.
+    input[1].mi.dwFlags = downFlag << 1;
+    const bool sent = SendInput(1, &input[0], sizeof(INPUT)) == 1;
+    Sleep(50);
+    return SendInput(1, &input[1], sizeof(INPUT)) == 1 && sent;
+}
+
+POINT CentreOf(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+bool CloseBoxOf(HWND hwnd, POINT& point) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    // The close box is the rightmost box of the title bar: search its top rows from the right.
+    for (int y = r.top; y < r.top + 60 && y < r.bottom; y += 2) {
+        for (int x = r.right - 1; x > r.right - 80 && x > r.left; x -= 2) {
+            DWORD_PTR hit = 0;
+            if (SendMessageTimeoutA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 5000,
+                                    &hit) &&
+                hit == HTCLOSE) {
+                point = POINT{x, y};
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool PressAltF4() {
+    INPUT keys[4] = {};
+    for (auto& k : keys)
+        k.type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = VK_MENU;
+    keys[1].ki.wVk = VK_F4;
+    keys[2].ki.wVk = VK_F4;
+    keys[2].ki.dwFlags = KEYEVENTF_KEYUP;
+    keys[3].ki.wVk = VK_MENU;
+    keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    return SendInput(4, keys, sizeof(INPUT)) == 4;
+}
+
+TrayWatch::TrayWatch() {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "Shell_TrayWnd";
+    RegisterClassA(&wc);
+    HWND shell = nullptr;
+    while ((shell = FindWindowExA(nullptr, shell, "Shell_TrayWnd", nullptr)) != nullptr) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(shell, &pid);
+        if (pid != GetCurrentProcessId())
+            real_ = shell;
+    }
+    window_.reset(CreateWindowExA(0, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  wc.hInstance, nullptr));
+    SetWindowLongPtrA(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+TrayWatch::~TrayWatch() {
+    window_.reset();
+    UnregisterClassA("Shell_TrayWnd", GetModuleHandleA(nullptr));
+}
+
+bool TrayWatch::Ready() const {
+    return real_ && window_ && FindWindowA("Shell_TrayWnd", nullptr) == window_.get();
+}
+
+std::vector<TrayWatch::Call> TrayWatch::Calls(DWORD message) const {
+    std::vector<Call> out;
+    for (const auto& c : calls_) {
+        if (c.message == message)
+            out.push_back(c);
+    }
+    return out;
+}
+
+LRESULT CALLBACK TrayWatch::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<TrayWatch*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (msg != WM_COPYDATA || !self)
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    const HWND owner = reinterpret_cast<HWND>(wParam);
+    const bool alive = IsWindow(owner) != FALSE;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(self->real_, WM_COPYDATA, wParam, lParam, SMTO_NORMAL, 10000, &result))
+        result = 0;
+    self->calls_.push_back({static_cast<DWORD>(data->dwData), owner, static_cast<LRESULT>(result),
+                            alive, TrayIconsOnScreen()});
+    return static_cast<LRESULT>(result);
+}
+
+namespace {
+constexpr const char* kDesktopKey = "Control Panel\\Desktop";
+}
+
+WineDpiFor::WineDpiFor(DWORD dpi) {
+    tk::unique_hkey key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(),
+                        nullptr) != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot open " << kDesktopKey;
+        return;
+    }
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    DWORD type = 0;
+    if (RegQueryValueExA(key.get(), "LogPixels", nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                         &size) == ERROR_SUCCESS &&
+        type == REG_DWORD)
+        previous_ = value;
+    RegSetValueExA(key.get(), "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                   sizeof(dpi));
+}
+
+WineDpiFor::~WineDpiFor() {
+    tk::unique_hkey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
+        return;
+    if (previous_)
+        RegSetValueExA(key.get(), "LogPixels", 0, REG_DWORD,
+                       reinterpret_cast<const BYTE*>(&*previous_), sizeof(DWORD));
+    else
+        RegDeleteValueA(key.get(), "LogPixels");
 }
 
 } // namespace testsupport

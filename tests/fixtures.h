@@ -5,6 +5,9 @@
 
 #include "support.h"
 
+#include "main_window/frmMain.h"
+#include "tray_icon/CSystrayIcon.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +59,8 @@ public:
     std::string IniPath() const { return dir_.File("Ipshifter.ini"); }
     // Starts the program with the given argument text.
     void Start(const std::string& arguments = {});
+    // Starts another process of the same program, in the same folder.
+    Process Launch(const std::string& arguments = {}) const;
     Process& Proc() { return process_; }
     // The main window once start-up has created it (hidden or not).
     HWND WaitMainWindow(DWORD timeoutMs = 10000);
@@ -65,8 +70,9 @@ public:
     static void AnswerMessageBox(HWND box, int button = IDOK);
     // Waits for the process to end; its exit code, or -1 on time-out.
     int WaitExit(DWORD timeoutMs = 10000);
-    // Ends the program as Windows does at log-off.
-    void EndSession();
+    // Ends the program as Windows does at log-off; the program's answer to the question
+    // whether the session may end.
+    bool EndSession();
 
 private:
     ScratchDir dir_;
@@ -86,5 +92,69 @@ std::string DriverOutput(const DriverRun& run);
 // The check marks of the tray menu's items from the top, separators left out, as the driver
 // reads them from the screen; a failing driver fails the test.
 std::vector<bool> TrayMenuChecks(DWORD pid);
+
+// The shell's report of a click on the program's icon: the icon's ID in wParam, the mouse
+// message in lParam.
+inline constexpr UINT kTrayCallbackMessage = frmMain::kTrayCallbackMessage;
+inline constexpr WPARAM kTrayIconId = CSystrayIcon::kIconId;
+
+// The icons Wine's tray shows on the virtual display: one window each in its tray window, in the
+// order they were added.
+std::vector<HWND> TrayIconWindows();
+int TrayIconsOnScreen();
+// Presses and releases a mouse button (MOUSEEVENTF_LEFTDOWN or MOUSEEVENTF_RIGHTDOWN) with the
+// pointer at a screen position, as the user does; false when the input was not taken.
+bool ClickAt(POINT screen, DWORD downFlag);
+// The centre of a window on the screen.
+POINT CentreOf(HWND hwnd);
+// A point of the window's close box in its title bar, found by asking the window; false when it
+// has none.
+bool CloseBoxOf(HWND hwnd, POINT& point);
+// Alt+F4 on the keyboard, to the window in the foreground.
+bool PressAltF4();
+
+// Stands in front of the shell's tray window. Wine's Shell_NotifyIconA sends each request as
+// WM_COPYDATA (the NIM_ message in dwData, the icon's window in wParam) to the first window of
+// the tray's class it finds, which is this newer one; each request is recorded and handed on
+// unchanged to the real tray, whose answer goes back. So the test sees which icon requests the
+// program makes and when, while the icon really comes and goes on the screen.
+class TrayWatch {
+public:
+    struct Call {
+        DWORD message; // NIM_ADD, NIM_MODIFY or NIM_DELETE
+        HWND owner;    // the window the icon reports to
+        LRESULT result;
+        bool ownerAlive; // the owner window still existed when the request came
+        int iconsAfter;  // icons on the screen once the real tray had done it
+    };
+
+    TrayWatch();
+    ~TrayWatch();
+    TrayWatch(const TrayWatch&) = delete;
+    TrayWatch& operator=(const TrayWatch&) = delete;
+
+    // In front of the real tray, which is there to hand requests on to.
+    bool Ready() const;
+    std::vector<Call> Calls(DWORD message) const;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    HWND real_ = nullptr;
+    tk::unique_hwnd window_;
+    std::vector<Call> calls_;
+};
+
+// Makes Wine report the given screen DPI to the programs started while the object lives (the
+// test process keeps the DPI it started with).
+class WineDpiFor {
+public:
+    explicit WineDpiFor(DWORD dpi);
+    ~WineDpiFor();
+    WineDpiFor(const WineDpiFor&) = delete;
+    WineDpiFor& operator=(const WineDpiFor&) = delete;
+
+private:
+    std::optional<DWORD> previous_;
+};
 
 } // namespace testsupport

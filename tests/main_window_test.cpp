@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace testsupport;
 
 namespace {
@@ -347,6 +349,34 @@ TEST_F(MainWindowTest, ControlWindowsWaitForTheFirstShowingAndTakeTheStateSetBef
                  reinterpret_cast<LPARAM>(f.cmbProfiles.hwnd()));
     EXPECT_EQ(f.cmbProfiles.Text(), "  Cafe");
     EXPECT_EQ(f.cmbINTERFACE.Text(), "WLAN");
+}
+
+TEST_F(MainWindowTest, EveryWayOfShowingTheWindowBringsItsControls) {
+    // The program's own Show, and what another program or the shell may do instead.
+    const struct {
+        const char* name;
+        std::function<void(HWND)> show;
+    } ways[] = {
+        {"ShowWindow SW_SHOWNORMAL", [](HWND h) { ShowWindow(h, SW_SHOWNORMAL); }},
+        {"ShowWindow SW_SHOWNOACTIVATE", [](HWND h) { ShowWindow(h, SW_SHOWNOACTIVATE); }},
+        {"SetWindowPos SWP_SHOWWINDOW",
+         [](HWND h) {
+             SetWindowPos(h, nullptr, 0, 0, 0, 0,
+                          SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+         }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        Start({"LAN"}, {MakeProfile("Home", "LAN")});
+        frmMain& f = Form();
+        ASSERT_FALSE(f.cmbProfiles.Created());
+        way.show(f.hwnd());
+        EXPECT_TRUE(IsWindowVisible(f.hwnd()));
+        ASSERT_TRUE(f.cmbProfiles.Created());
+        EXPECT_TRUE(IsWindowVisible(f.cmdSave.hwnd()));
+        EXPECT_EQ(SendMessageA(f.cmbProfiles.hwnd(), CB_GETCOUNT, 0, 0), 2);
+        TearDown();
+    }
 }
 
 } // namespace

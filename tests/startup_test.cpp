@@ -7,8 +7,11 @@
 #include "globals/mdlGVars.h"
 #include "main_window/frmMain.h"
 #include "toolkit/app.h"
+#include "tray_icon/CSystrayIcon.h"
 
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 using namespace testsupport;
 
@@ -83,29 +86,94 @@ TEST_F(StartupInProcess, SupportedSystemsStayResidentWithTheWindowHidden) {
     }
 }
 
-TEST_F(StartupInProcess, ClosingHidesAndOnlyTheProgramsOwnUnloadEnds) {
+TEST_F(StartupInProcess, TheUsersCloseHidesEveryOtherCloseRequestEnds) {
     SetVersionReportForTesting(VersionReport{2, 6, 1});
+    std::vector<DWORD> tray;
+    CSystrayIcon::SetShellNotifyForTesting([&](DWORD message, const NOTIFYICONDATAA&) {
+        tray.push_back(message);
+        return TRUE;
+    });
+    // The user's own close: the title bar's close box and the system menu send SC_CLOSE, and
+    // so does Alt+F4 through the window's default handling.
+    struct UserClose {
+        const char* name;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    const UserClose userCloses[] = {
+        {"close box", WM_SYSCOMMAND, SC_CLOSE, 0},
+        {"Alt+F4", WM_SYSKEYDOWN, VK_F4, LPARAM{1} << 29},
+    };
     frmMain& form = MainForm();
     form.Load();
-    form.Show();
-    ASSERT_TRUE(form.Visible());
-
-    SendMessageA(form.hwnd(), WM_CLOSE, 0, 0);
-    EXPECT_TRUE(form.Loaded());
-    EXPECT_FALSE(form.Visible());
-    EXPECT_EQ(EndProgramCalls(), 0);
-
-    for (int mode : {tk::kUnloadCode, tk::kUnloadSession, tk::kUnloadTaskManager}) {
-        int cancel = 0;
-        form.Form_QueryUnload(cancel, mode);
-        EXPECT_EQ(cancel, 0) << "mode " << mode;
+    for (const auto& c : userCloses) {
+        SCOPED_TRACE(c.name);
+        form.Show();
+        ASSERT_TRUE(form.Visible());
+        SendMessageA(form.hwnd(), c.message, c.wParam, c.lParam);
+        tk::DoEvents(); // the default handling may post what follows
+        EXPECT_TRUE(form.Loaded());
+        EXPECT_FALSE(form.Visible());
+        EXPECT_EQ(EndProgramCalls(), 0);
     }
-    int cancel = 0;
-    form.Form_QueryUnload(cancel, tk::kUnloadUser);
-    EXPECT_EQ(cancel, 1);
+    EXPECT_EQ(tray, std::vector<DWORD>{NIM_ADD});
 
-    form.mnuExit_Click();
+    // A bare close request comes from outside (Task Manager, taskkill, an installer): the
+    // program ends through its unload, which removes the icon.
+    SendMessageA(form.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(tray, (std::vector<DWORD>{NIM_ADD, NIM_DELETE}));
     EXPECT_EQ(EndProgramCalls(), 1);
+    EXPECT_FALSE(form.Loaded());
+    CSystrayIcon::SetShellNotifyForTesting(nullptr);
+}
+
+TEST_F(StartupInProcess, LogOffIsAnsweredYesAndEndsThroughTheUnload) {
+    SetVersionReportForTesting(VersionReport{2, 6, 1});
+    std::vector<DWORD> tray;
+    CSystrayIcon::SetShellNotifyForTesting([&](DWORD message, const NOTIFYICONDATAA&) {
+        tray.push_back(message);
+        return TRUE;
+    });
+    frmMain& form = MainForm();
+    form.Load();
+    // Restart Manager (installers) asks with ENDSESSION_CLOSEAPP, a log-off with 0.
+    EXPECT_EQ(SendMessageA(form.hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP), TRUE);
+    EXPECT_EQ(SendMessageA(form.hwnd(), WM_QUERYENDSESSION, 0, 0), TRUE);
+    EXPECT_EQ(EndProgramCalls(), 0) << "nothing ends before the session does";
+    // Another program refused: the session goes on, and so does Ipshifter.
+    SendMessageA(form.hwnd(), WM_ENDSESSION, FALSE, 0);
+    EXPECT_TRUE(form.Loaded());
+    SendMessageA(form.hwnd(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(tray, (std::vector<DWORD>{NIM_ADD, NIM_DELETE}));
+    EXPECT_EQ(EndProgramCalls(), 1);
+    CSystrayIcon::SetShellNotifyForTesting(nullptr);
+}
+
+// A form whose close handlers fail.
+class FailingForm : public tk::Form {
+public:
+    FailingForm() : tk::Form("IpshifterTestFailing", "Failing", 1500, 1500, 0) {}
+    int unloads = 0;
+
+protected:
+    void CreateControls() override {}
+    void Form_QueryUnload(int&, int) override { throw std::runtime_error("query"); }
+    void Form_Unload(int&) override {
+        ++unloads;
+        throw std::runtime_error("unload");
+    }
+};
+
+TEST(FormFailures, TheSessionsEndIsNeverRefusedAndOtherMessagesGetTheirDefault) {
+    FailingForm form;
+    form.Load();
+    ASSERT_TRUE(form.Loaded());
+    EXPECT_EQ(SendMessageA(form.hwnd(), WM_QUERYENDSESSION, 0, 0), TRUE);
+    SendMessageA(form.hwnd(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(form.unloads, 1);
+    // A failing close request is handled as Windows handles it by default: the window goes.
+    SendMessageA(form.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(form.Loaded());
 }
 
@@ -133,7 +201,7 @@ TEST_P(StartupReal, DecidesByTheReportedVersion) {
         EXPECT_FALSE(WaitUntil([&] { return !IsRunning(program.Proc()); }, 1500));
         EXPECT_FALSE(IsWindowVisible(main));
         EXPECT_FALSE(program.WaitMessageBox(200));
-        program.EndSession();
+        EXPECT_TRUE(program.EndSession()) << "log-off answered yes";
         EXPECT_EQ(program.WaitExit(), 0);
     } else {
         HWND box = program.WaitMessageBox();

@@ -72,97 +72,11 @@ std::string ProfileFile() {
 // Positions in the tray menu (separators do not count).
 enum MenuItem { kLanHeading, kOffice, kHome, kWlanHeading, kCafe, kSetup, kAbout, kExit };
 
-// The icons Wine's tray shows on the virtual display: one window each in its tray window.
-int TrayIconsOnScreen() {
-    int count = 0;
-    HWND tray = nullptr;
-    while ((tray = FindWindowExA(nullptr, tray, "__winex11_standalone_tray", nullptr)) != nullptr) {
-        for (HWND icon = FindWindowExA(tray, nullptr, "__winex11_tray_icon", nullptr); icon;
-             icon = FindWindowExA(tray, icon, "__winex11_tray_icon", nullptr))
-            ++count;
-    }
-    return count;
-}
-
-// Stands in front of the shell's tray window. Wine's Shell_NotifyIconA sends each request as
-// WM_COPYDATA (the NIM_ message in dwData, the icon's window in wParam) to the first window of
-// the tray's class it finds, which is this newer one; each request is recorded and handed on
-// unchanged to the real tray, whose answer goes back. So the test sees which icon requests the
-// program makes and when, while the icon really comes and goes on the screen.
-class TrayWatch {
-public:
-    struct Call {
-        DWORD message; // NIM_ADD, NIM_MODIFY or NIM_DELETE
-        HWND owner;    // the window the icon reports to
-        LRESULT result;
-        bool ownerAlive; // the owner window still existed when the request came
-        int iconsAfter;  // icons on the screen once the real tray had done it
-    };
-
-    TrayWatch() {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "Shell_TrayWnd";
-        RegisterClassA(&wc);
-        HWND shell = nullptr;
-        while ((shell = FindWindowExA(nullptr, shell, "Shell_TrayWnd", nullptr)) != nullptr) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(shell, &pid);
-            if (pid != GetCurrentProcessId())
-                real_ = shell;
-        }
-        window_.reset(CreateWindowExA(0, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                      nullptr, wc.hInstance, nullptr));
-        SetWindowLongPtrA(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~TrayWatch() {
-        window_.reset();
-        UnregisterClassA("Shell_TrayWnd", GetModuleHandleA(nullptr));
-    }
-    TrayWatch(const TrayWatch&) = delete;
-    TrayWatch& operator=(const TrayWatch&) = delete;
-
-    // In front of the real tray, which is there to hand requests on to.
-    bool Ready() const {
-        return real_ && window_ && FindWindowA("Shell_TrayWnd", nullptr) == window_.get();
-    }
-    std::vector<Call> Calls(DWORD message) const {
-        std::vector<Call> out;
-        for (const auto& c : calls_) {
-            if (c.message == message)
-                out.push_back(c);
-        }
-        return out;
-    }
-
-private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<TrayWatch*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-        if (msg != WM_COPYDATA || !self)
-            return DefWindowProcA(hwnd, msg, wParam, lParam);
-        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        const HWND owner = reinterpret_cast<HWND>(wParam);
-        const bool alive = IsWindow(owner) != FALSE;
-        DWORD_PTR result = 0;
-        if (!SendMessageTimeoutA(self->real_, WM_COPYDATA, wParam, lParam, SMTO_NORMAL, 10000,
-                                 &result))
-            result = 0;
-        self->calls_.push_back({static_cast<DWORD>(data->dwData), owner,
-                                static_cast<LRESULT>(result), alive, TrayIconsOnScreen()});
-        return static_cast<LRESULT>(result);
-    }
-
-    HWND real_ = nullptr;
-    tk::unique_hwnd window_;
-    std::vector<Call> calls_;
-};
-
 // Sends a tray report and returns once the program has handled it.
 void TrayReport(HWND main, UINT mouseMessage) {
     DWORD_PTR ignored = 0;
-    EXPECT_TRUE(SendMessageTimeoutA(main, WM_MOUSEMOVE, 0, MAKELPARAM(mouseMessage, 0),
-                                    SMTO_ABORTIFHUNG, 5000, &ignored))
+    EXPECT_TRUE(SendMessageTimeoutA(main, kTrayCallbackMessage, kTrayIconId,
+                                    MAKELPARAM(mouseMessage, 0), SMTO_ABORTIFHUNG, 5000, &ignored))
         << mouseMessage;
 }
 
@@ -240,10 +154,12 @@ TEST(TrayEndToEnd, MenuAppliesMovesTheCheckAndExitRemovesTheIcon) {
     TrayReport(main, WM_LBUTTONUP);
     EXPECT_TRUE(IsWindowVisible(main));
 
-    // Closing the window only hides it; the program stays in the tray.
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(main, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
-    EXPECT_FALSE(IsWindowVisible(main));
+    // Closing the window with its title bar's close box only hides it; the program stays in
+    // the tray.
+    POINT closeBox{};
+    ASSERT_TRUE(CloseBoxOf(main, closeBox));
+    ASSERT_TRUE(ClickAt(closeBox, MOUSEEVENTF_LEFTDOWN));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }, 5000));
     EXPECT_FALSE(WaitUntil([&] { return !IsRunning(program.Proc()); }, 1000));
     EXPECT_TRUE(IsWindow(main));
     EXPECT_TRUE(tray.Calls(NIM_DELETE).empty());

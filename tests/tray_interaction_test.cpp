@@ -4,6 +4,7 @@
 
 #include "about_window/frmAbout.h"
 #include "toolkit/app.h"
+#include "toolkit/message_filter.h"
 #include "tray_icon/CSystrayIcon.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +13,11 @@ using namespace testsupport;
 
 namespace {
 
+// How ReadMenu shows a separator: no caption can be this.
+const char kSeparator[] = "<separator>";
+
 struct MenuLine {
-    std::string caption; // "-" for a separator
+    std::string caption; // as the menu stores it, or kSeparator
     bool checked;
     bool grayed;
     bool operator==(const MenuLine&) const = default;
@@ -28,7 +32,7 @@ std::vector<MenuLine> ReadMenu(HMENU menu) {
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
         if (state & MF_SEPARATOR) {
-            out.push_back({"-", false, false});
+            out.push_back({kSeparator, false, false});
             continue;
         }
         char text[256] = {};
@@ -38,9 +42,10 @@ std::vector<MenuLine> ReadMenu(HMENU menu) {
     return out;
 }
 
-// A tray message as the shell sends it: the mouse message in place of the horizontal position.
-void TrayMessage(frmMain& f, UINT mouseMessage) {
-    SendMessageA(f.hwnd(), WM_MOUSEMOVE, 0, static_cast<LPARAM>(mouseMessage));
+// A tray message as the shell sends it: the icon's ID, and the mouse message.
+void TrayMessage(frmMain& f, UINT mouseMessage, WPARAM iconId = CSystrayIcon::kIconId) {
+    SendMessageA(f.hwnd(), frmMain::kTrayCallbackMessage, iconId,
+                 static_cast<LPARAM>(mouseMessage));
 }
 
 class TrayTest : public MainWindowTest {
@@ -79,6 +84,15 @@ TEST_F(TrayTest, DoubleClickShowsTheWindowAndTheRightButtonReleaseOpensTheMenu) 
         TrayMessage(f, m);
         EXPECT_FALSE(f.Visible()) << m;
     }
+    // Real mouse moves, wherever they are (a window 602 pixels wide at 144 dpi has these
+    // positions), and reports about another icon, are no tray messages.
+    for (UINT m : {WM_LBUTTONDBLCLK, WM_RBUTTONUP}) {
+        for (WPARAM keys : {WPARAM{0}, WPARAM{MK_LBUTTON}})
+            SendMessageA(f.hwnd(), WM_MOUSEMOVE, keys, MAKELPARAM(m, 0));
+        SendMessageA(f.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(m, 10));
+        TrayMessage(f, m, CSystrayIcon::kIconId + 1);
+        EXPECT_FALSE(f.Visible()) << m;
+    }
     EXPECT_TRUE(popups.empty());
     // A double click arrives as 513, 514, 515, 514.
     TrayMessage(f, WM_LBUTTONDOWN);
@@ -96,10 +110,10 @@ TEST_F(TrayTest, DoubleClickShowsTheWindowAndTheRightButtonReleaseOpensTheMenu) 
                                                 {"  Home", true, false},
                                                 {"WLAN", false, true},
                                                 {"  Cafe", true, false},
-                                                {"-", false, false},
+                                                {kSeparator, false, false},
                                                 {"Setup", false, false},
                                                 {"About", false, false},
-                                                {"-", false, false},
+                                                {kSeparator, false, false},
                                                 {"Exit", false, false}}));
     // Shown, the window's Save button took the focus when the menu opened.
     EXPECT_EQ(GetFocus(), f.cmdSave.hwnd());
@@ -184,6 +198,98 @@ TEST_F(TrayTest, SetupShowsAboutOpensModallyAndExitRemovesTheIconAndEnds) {
     EXPECT_EQ(trayMessages, std::vector<DWORD>{NIM_DELETE});
     EXPECT_EQ(EndProgramCalls(), 1);
     EXPECT_FALSE(f.Loaded());
+}
+
+TEST_F(TrayTest, NamesShowAsTypedAndAConnectionNamedDashIsAHeading) {
+    Start({"-", "R&D Lab"}, {MakeProfile("Home & Office", "-"), MakeProfile("R&D", "R&D Lab"),
+                             MakeProfile("&", "R&D Lab")});
+    tk::SetPopupHandler([this](HMENU menu, HWND, POINT) {
+        popups.push_back(ReadMenu(menu));
+        return 0u;
+    });
+    TrayMessage(Form(), WM_RBUTTONUP);
+    ASSERT_EQ(popups.size(), 1u);
+    // A doubled "&" is how a menu shows one ampersand.
+    EXPECT_EQ(popups[0], (std::vector<MenuLine>{{"-", false, true},
+                                                {"  Home && Office", false, false},
+                                                {"R&&D Lab", false, true},
+                                                {"  R&&D", false, false},
+                                                {"  &&", false, false},
+                                                {kSeparator, false, false},
+                                                {"Setup", false, false},
+                                                {"About", false, false},
+                                                {kSeparator, false, false},
+                                                {"Exit", false, false}}));
+    // The list shows the names as they are.
+    EXPECT_EQ(ListTexts(),
+              (std::vector<std::string>{"-", "  Home & Office", "R&D Lab", "  R&D", "  &"}));
+}
+
+TEST_F(TrayTest, TheShellsMessagesAreLetThroughToTheElevatedWindow) {
+    struct Call {
+        std::string function;
+        HWND hwnd;
+        UINT message;
+        DWORD action;
+    };
+    static std::vector<Call> calls;
+    struct Fakes {
+        static BOOL WINAPI FilterEx(HWND hwnd, UINT message, DWORD action, void*) {
+            calls.push_back({"Ex", hwnd, message, action});
+            return TRUE;
+        }
+        static BOOL WINAPI Filter(UINT message, DWORD action) {
+            calls.push_back({"Vista", nullptr, message, action});
+            return TRUE;
+        }
+    };
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    struct Platform {
+        const char* name;
+        std::vector<std::string> exports;
+    };
+    const Platform platforms[] = {
+        {"Windows 7 and later", {"ChangeWindowMessageFilterEx", "ChangeWindowMessageFilter"}},
+        {"Vista", {"ChangeWindowMessageFilter"}},
+        {"2000 and XP", {}},
+    };
+    for (const auto& platform : platforms) {
+        SCOPED_TRACE(platform.name);
+        calls.clear();
+        trayMessages.clear();
+        tk::SetUser32LookupForTesting([&](const char* name) -> FARPROC {
+            for (const auto& e : platform.exports) {
+                if (e != name)
+                    continue;
+                return e == "ChangeWindowMessageFilterEx"
+                           ? reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Fakes::FilterEx))
+                           : reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Fakes::Filter));
+            }
+            return nullptr;
+        });
+        Start({"LAN"}, {MakeProfile("Home", "LAN")});
+        tk::SetUser32LookupForTesting(nullptr);
+        const HWND main = Form().hwnd();
+        if (platform.exports.empty()) {
+            EXPECT_TRUE(calls.empty());
+        } else {
+            const std::string kind = platform.exports.size() == 2 ? "Ex" : "Vista";
+            const HWND target = kind == "Ex" ? main : nullptr;
+            ASSERT_EQ(calls.size(), 2u);
+            for (const Call& c : calls) {
+                EXPECT_EQ(c.function, kind);
+                EXPECT_EQ(c.hwnd, target);
+                EXPECT_EQ(c.action, 1u) << "MSGFLT_ALLOW / MSGFLT_ADD";
+            }
+            EXPECT_EQ(calls[0].message, taskbarCreated);
+            EXPECT_EQ(calls[1].message, frmMain::kTrayCallbackMessage);
+        }
+        // Start-up went on either way: the icon is up and the window waits in the tray.
+        EXPECT_EQ(trayMessages, std::vector<DWORD>{NIM_ADD});
+        EXPECT_TRUE(Form().Loaded());
+        EXPECT_FALSE(Form().Visible());
+        TearDown();
+    }
 }
 
 TEST_F(TrayTest, TheIconComesBackWhenTheShellRestarts) {

@@ -204,3 +204,10 @@ void SaveProfiles() {
     }
     RemoveFile(temp);
 }
+
+void ReloadSelectedMarks() {
+    for (std::size_t i = 0; i < Profiles.size(); ++i) {
+        ProfileRecord& p = Profiles[i];
+        p.SELECTED = ByteField(IniReadInt(ProfileKey(i + 1), "SELECTED", p.SELECTED, IniPath));
+    }
+}

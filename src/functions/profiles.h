@@ -9,3 +9,7 @@ void LoadProfiles();
 // then moved over it, so the folder always holds one complete file; when anything fails the old
 // file stays as it was.
 void SaveProfiles();
+
+// Takes the SELECTED marks of the table's profiles from the file, where another Ipshifter left
+// them after an apply. Nothing else changes and nothing is written.
+void ReloadSelectedMarks();

@@ -4,6 +4,7 @@
 #include "functions/cmdline.h"
 #include "functions/connections.h"
 #include "functions/forms.h"
+#include "functions/instance.h"
 #include "functions/interfaces.h"
 #include "functions/profile_list.h"
 #include "functions/profiles.h"
@@ -12,6 +13,7 @@
 #include "resource.h"
 #include "toolkit/app.h"
 #include "toolkit/dialogs.h"
+#include "toolkit/message_filter.h"
 #include "tray_icon/CSystrayIcon.h"
 
 #include <cmath>
@@ -173,27 +175,13 @@ void frmMain::txtSUBNET_GotFocus() {
 
 tk::unique_hmenu frmMain::BuildTrayMenu() const {
     tk::unique_hmenu menu(CreatePopupMenu());
-    auto add = [&menu](const tk::MenuItem& item, UINT id) {
-        if (!item.Visible)
-            return;
-        if (item.Caption == "-") {
-            AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
-            return;
-        }
-        UINT flags = MF_STRING;
-        if (!item.Enabled)
-            flags |= MF_GRAYED;
-        if (item.Checked)
-            flags |= MF_CHECKED;
-        AppendMenuA(menu.get(), flags, id, item.Caption.c_str());
-    };
     for (int k = 0; k <= mnuProfile.UBound(); ++k)
-        add(mnuProfile[k], kMenuProfileBase + static_cast<UINT>(k));
-    add(mnuLine02, 0);
-    add(mnuSetup, kMenuSetup);
-    add(mnuAbout, kMenuAbout);
-    add(mnuLine03, 0);
-    add(mnuExit, kMenuExit);
+        tk::AppendMenuElement(menu.get(), mnuProfile[k], kMenuProfileBase + static_cast<UINT>(k));
+    tk::AppendMenuElement(menu.get(), mnuLine02, 0);
+    tk::AppendMenuElement(menu.get(), mnuSetup, kMenuSetup);
+    tk::AppendMenuElement(menu.get(), mnuAbout, kMenuAbout);
+    tk::AppendMenuElement(menu.get(), mnuLine03, 0);
+    tk::AppendMenuElement(menu.get(), mnuExit, kMenuExit);
     return menu;
 }
 
@@ -247,13 +235,27 @@ void frmMain::Form_MouseMove(int /*button*/, int /*shift*/, float x, float /*y*/
     }
 }
 
+namespace {
+
+// Explorer broadcasts this after a restart; its new tray knows no icons yet.
+UINT TaskbarCreatedMessage() {
+    static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
+} // namespace
+
 LRESULT frmMain::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    // Explorer broadcasts this after a restart; its new tray knows no icons yet.
-    static const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-    if (msg == taskbarCreated && taskbarCreated != 0) {
+    if (msg != 0 && msg == TaskbarCreatedMessage()) {
         if (SysIcon)
             SysIcon->RestoreAfterShellRestart();
         return 0;
+    }
+    if (msg != 0 && msg == InstanceMessage()) {
+        // Only the resident answers, and only requests about its own profile file.
+        if (!residentMutex_ || static_cast<std::uint32_t>(lParam) != instanceKey_)
+            return 0;
+        return OnInstanceRequest(wParam);
     }
     return tk::Form::WindowProc(msg, wParam, lParam);
 }
@@ -285,13 +287,21 @@ void frmMain::Form_Load() {
         tk::EndProgram();
         return;
     }
+    instanceKey_ = InstanceKey(IniPath);
+    applyMutex_.reset(
+        CreateMutexA(nullptr, FALSE, InstanceObjectName(instanceKey_, "apply").c_str()));
+    const std::string wanted = GetCommandLineArg("PROFILE");
+    // A start that would stay in the tray hands over to the one already there before it
+    // touches the profile file.
+    if (wanted.empty() && HandOverToResident())
+        return;
+
     FillInterfaceList();
     LoadProfiles();
     RefreshProfileList("", "");
     if (cmbProfiles.ListCount() >= 2)
         cmbProfiles.SetListIndex(1);
 
-    const std::string wanted = GetCommandLineArg("PROFILE");
     if (!wanted.empty()) {
         for (int i = 0; i < cmbProfiles.ListCount(); ++i) {
             if (cmbProfiles.List(i) != wanted)
@@ -301,10 +311,16 @@ void frmMain::Form_Load() {
             Unload(tk::kUnloadCode);
             return;
         }
+        if (HandOverToResident())
+            return;
     }
 
+    // Elevated by its manifest, the program would not hear from the shell otherwise.
+    tk::AllowMessageFromLowerIntegrity(hwnd(), TaskbarCreatedMessage());
+    tk::AllowMessageFromLowerIntegrity(hwnd(), kTrayCallbackMessage);
+    SetTrayCallback(kTrayCallbackMessage, CSystrayIcon::kIconId);
     SysIcon = std::make_unique<CSystrayIcon>();
-    SysIcon->Initialize(hwnd(), SmallIcon(), "Ipshifter", WM_MOUSEMOVE);
+    SysIcon->Initialize(hwnd(), SmallIcon(), "Ipshifter", kTrayCallbackMessage);
     SysIcon->ShowIcon();
     Hide();
 }
@@ -314,6 +330,10 @@ void frmMain::Form_QueryUnload(int& cancel, int unloadMode) {
         // Closing the window only sends the program back to the tray.
         cancel = 1;
         Hide();
+    } else if (unloadMode == tk::kUnloadTaskManager && applying_) {
+        // Ending now would leave the script running with its files behind.
+        cancel = 1;
+        closeAfterApply_ = true;
     }
 }
 

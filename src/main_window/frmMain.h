@@ -1,8 +1,10 @@
 #pragma once
 // The main window: profile list and commands, the edit fields of the chosen profile, the wait
 // panel shown while a profile is applied, and the tray menu tree.
+#include "toolkit/handle.h"
 #include "toolkit/window.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -49,10 +51,10 @@ public:
     // The tray menu tree; it never shows as a menu bar.
     tk::MenuItem mnuMain{"mnuMain"};
     tk::MenuArray mnuProfile{tk::MenuItem{"*", false, true, false, {}}};
-    tk::MenuItem mnuLine02{"-"};
+    tk::MenuItem mnuLine02 = tk::MenuItem::Separator();
     tk::MenuItem mnuSetup{"Setup"};
     tk::MenuItem mnuAbout{"About"};
-    tk::MenuItem mnuLine03{"-"};
+    tk::MenuItem mnuLine03 = tk::MenuItem::Separator();
     tk::MenuItem mnuExit{"Exit"};
 
     std::unique_ptr<CSystrayIcon> SysIcon;
@@ -82,6 +84,10 @@ public:
     // The tray menu as it would open now.
     tk::unique_hmenu BuildTrayMenu() const;
 
+    // The shell reports the tray icon's clicks with this message, which nothing else sends: real
+    // mouse moves over the window, wherever they are, can never pass for one.
+    static constexpr UINT kTrayCallbackMessage = WM_APP + 1;
+
     // Command identifiers of the tray menu.
     static constexpr UINT kMenuProfileBase = 1000;
     static constexpr UINT kMenuSetup = 10;
@@ -94,8 +100,22 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Becomes the program in the tray for this profile file, or, when another process already
+    // is, shows that one's window and unloads this one (true).
+    bool HandOverToResident();
+    // After an apply from the command line: the resident takes the new marks from the file.
+    void TellResidentMarksChanged();
+    LRESULT OnInstanceRequest(WPARAM request);
+
     // True while a script runs: a second apply would share its files.
     bool applying_ = false;
+    // A close request that came during an apply; carried out when the script has ended.
+    bool closeAfterApply_ = false;
+    std::uint32_t instanceKey_ = 0;
+    // Held for the whole run by the process that stays in the tray.
+    tk::unique_handle residentMutex_;
+    // Owned, across processes, by the one that writes and runs the script.
+    tk::unique_handle applyMutex_;
 };
 
 // The one main window of the program, created (not loaded) on first use.

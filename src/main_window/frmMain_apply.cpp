@@ -3,6 +3,7 @@
 
 #include "functions/apply_script.h"
 #include "functions/cmdline.h"
+#include "functions/instance.h"
 #include "functions/profiles.h"
 #include "functions/run.h"
 #include "globals/mdlGVars.h"
@@ -11,6 +12,8 @@
 #include "toolkit/dialogs.h"
 #include "toolkit/handle.h"
 #include "tray_icon/CSystrayIcon.h"
+
+#include <utility>
 
 namespace {
 
@@ -27,6 +30,13 @@ void frmMain::cmdSetProfile_Click() {
     const int chosen = SelectedProfileIndex();
     if (chosen == -1)
         return;
+    // Another Ipshifter of this folder (a command-line run, or the one in the tray) may be
+    // running the script: the two would share its files.
+    const ScopedTryLock lock(applyMutex_.get());
+    if (!lock.Owned()) {
+        tk::MsgBox(kBusyMessage, tk::MsgButtons::Ok, tk::MsgIcon::Exclamation);
+        return;
+    }
     if (auto problem = CheckProfileForScript(Profiles[static_cast<size_t>(chosen)])) {
         tk::MsgBox(*problem, tk::MsgButtons::Ok, tk::MsgIcon::Critical);
         return;
@@ -42,6 +52,7 @@ void frmMain::cmdSetProfile_Click() {
     Profiles[static_cast<size_t>(chosen)].SELECTED = 1;
     IniWriteString("PROFILE" + std::to_string(chosen + 1), "SELECTED", "1", IniPath);
     SaveProfiles();
+    TellResidentMarksChanged();
 
     const std::string folder = tk::AppPath();
     const std::string scriptPath = folder + "\\_ipshifter.cmd";
@@ -74,6 +85,8 @@ void frmMain::cmdSetProfile_Click() {
     if (SysIcon)
         SysIcon->TipText("Ipshifter");
     applying_ = false;
+    if (std::exchange(closeAfterApply_, false))
+        Unload(tk::kUnloadTaskManager);
 }
 
 void frmMain::tmrProgress_Timer() {
@@ -96,7 +109,7 @@ void frmMain::tmrProgress_Timer() {
 }
 
 void frmMain::mnuProfile_Click(int index) {
-    if (applying_) {
+    if (applying_ || !ScopedTryLock(applyMutex_.get()).Owned()) {
         tk::MsgBox(kBusyMessage, tk::MsgButtons::Ok, tk::MsgIcon::Exclamation);
         return;
     }

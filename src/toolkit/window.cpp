@@ -126,8 +126,10 @@ LRESULT CALLBACK Window::Trampoline(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
     try {
         result = self->WindowProc(msg, wParam, lParam);
     } catch (...) {
-        // A failing handler must not unwind through the window system.
-        result = 0;
+        // A failing handler must not unwind through the window system; the message then gets
+        // the handling Windows gives it by default (which, for one, lets a log-off go on).
+        OutputDebugStringA("Ipshifter: a window message handler failed\n");
+        result = DefWindowProcA(hwnd, msg, wParam, lParam);
     }
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
@@ -744,6 +746,19 @@ bool Form::Unload(int unloadMode) {
     return RunUnload(unloadMode);
 }
 
+void Form::EndSessionUnload() {
+    if (unloading_)
+        return;
+    unloading_ = true;
+    int cancel = 0;
+    try {
+        Form_Unload(cancel);
+    } catch (...) {
+        OutputDebugStringA("Ipshifter: unloading at the end of the session failed\n");
+    }
+    unloading_ = false;
+}
+
 bool Form::RunUnload(int unloadMode) {
     if (unloading_)
         return false;
@@ -760,6 +775,33 @@ bool Form::RunUnload(int unloadMode) {
     return true;
 }
 
+void Form::SetTrayCallback(UINT message, UINT iconId) {
+    trayMessage_ = message;
+    trayIconId_ = iconId;
+}
+
+void AppendMenuElement(HMENU menu, const MenuItem& item, UINT id) {
+    if (!item.Visible)
+        return;
+    if (item.IsSeparator) {
+        AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+        return;
+    }
+    // A single "&" would underline the next letter and vanish itself.
+    std::string text;
+    for (char c : item.Caption) {
+        if (c == '&')
+            text += '&';
+        text += c;
+    }
+    UINT flags = MF_STRING;
+    if (!item.Enabled)
+        flags |= MF_GRAYED;
+    if (item.Checked)
+        flags |= MF_CHECKED;
+    AppendMenuA(menu, flags, id, text.c_str());
+}
+
 UINT Form::PopupMenu(HMENU menu) {
     POINT pt{};
     GetCursorPos(&pt);
@@ -767,21 +809,49 @@ UINT Form::PopupMenu(HMENU menu) {
 }
 
 LRESULT Form::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-    case WM_CLOSE:
-        RunUnload(kUnloadUser);
-        return 0;
-    case WM_QUERYENDSESSION: {
-        int cancel = 0;
-        Form_QueryUnload(cancel, kUnloadSession);
-        return cancel ? FALSE : TRUE;
-    }
-    case WM_ENDSESSION:
-        if (wParam) {
-            int cancel = 0;
-            Form_Unload(cancel);
+    if (trayMessage_ != 0 && msg == trayMessage_) {
+        if (wParam == trayIconId_) {
+            const auto mouseMessage = static_cast<float>(LOWORD(lParam));
+            Form_MouseMove(0, 0, mouseMessage * TwipsPerPixelX(), 0.0f);
         }
         return 0;
+    }
+    switch (msg) {
+    case WM_SYSCOMMAND:
+        // The title bar's close box, the system menu and Alt+F4 all come this way; a bare
+        // WM_CLOSE comes from outside (Task Manager, taskkill, an installer).
+        if ((wParam & 0xFFF0) == SC_CLOSE) {
+            RunUnload(kUnloadUser);
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        RunUnload(kUnloadTaskManager);
+        return 0;
+    case WM_QUERYENDSESSION: {
+        // The session's end is never refused or held up, whatever the form would prefer.
+        try {
+            int cancel = 0;
+            Form_QueryUnload(cancel, kUnloadSession);
+        } catch (...) {
+            OutputDebugStringA("Ipshifter: a handler failed at the end of the session\n");
+        }
+        return TRUE;
+    }
+    case WM_ENDSESSION:
+        if (wParam)
+            EndSessionUnload();
+        return 0;
+    case WM_SHOWWINDOW:
+        // However the window comes to be shown (by the program, from outside, by the shell),
+        // its controls are there when it does.
+        if (wParam)
+            CreateControlWindows();
+        break;
+    case WM_WINDOWPOSCHANGING:
+        if (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)
+            CreateControlWindows();
+        break;
     case WM_COMMAND:
         if (lParam) {
             auto it = controls_.find(reinterpret_cast<HWND>(lParam));
@@ -795,25 +865,6 @@ LRESULT Form::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         auto it = timers_.find(wParam);
         if (it != timers_.end() && it->second->Tick)
             it->second->Tick();
-        return 0;
-    }
-    case WM_MOUSEMOVE: {
-        int button = 0;
-        if (wParam & MK_LBUTTON)
-            button |= 1;
-        if (wParam & MK_RBUTTON)
-            button |= 2;
-        if (wParam & MK_MBUTTON)
-            button |= 4;
-        int shift = 0;
-        if (wParam & MK_SHIFT)
-            shift |= 1;
-        if (wParam & MK_CONTROL)
-            shift |= 2;
-        const float tpp = TwipsPerPixelX();
-        const auto px = static_cast<short>(LOWORD(lParam));
-        const auto py = static_cast<short>(HIWORD(lParam));
-        Form_MouseMove(button, shift, static_cast<float>(px) * tpp, static_cast<float>(py) * tpp);
         return 0;
     }
     case WM_CTLCOLORSTATIC:

@@ -16,10 +16,10 @@ namespace tk {
 
 // Why a form is asked to close.
 enum UnloadMode {
-    kUnloadUser = 0,    // title bar, system menu or keyboard
-    kUnloadCode = 1,    // the program's own Unload
-    kUnloadSession = 2, // the user logs off or Windows shuts down
-    kUnloadTaskManager = 3,
+    kUnloadUser = 0,        // title bar, system menu or keyboard
+    kUnloadCode = 1,        // the program's own Unload
+    kUnloadSession = 2,     // the user logs off or Windows shuts down
+    kUnloadTaskManager = 3, // a close request from outside: Task Manager, taskkill, an installer
 };
 
 struct TwipsRect {
@@ -267,7 +267,14 @@ struct MenuItem {
                       bool checked = false, std::string tag = {})
         : Caption(std::move(caption)), Visible(visible), Enabled(enabled), Checked(checked),
           Tag(std::move(tag)) {}
+    // A separator line; its caption is never shown.
+    static MenuItem Separator() {
+        MenuItem item("-");
+        item.IsSeparator = true;
+        return item;
+    }
     std::string Caption;
+    bool IsSeparator = false;
     bool Visible = true;
     bool Enabled = true;
     bool Checked = false;
@@ -316,6 +323,10 @@ public:
     void CreateControlWindows();
     // Opens a popup menu at the mouse position; returns the chosen command or 0.
     UINT PopupMenu(HMENU menu);
+    // The shell's notifications for the form's notification-area icon: each reaches
+    // Form_MouseMove with the shell's mouse message in place of X, in twips. Real mouse moves
+    // never reach it, whatever their position.
+    void SetTrayCallback(UINT message, UINT iconId);
 
 protected:
     Form(const char* className, const char* caption, int clientWidthTwips, int clientHeightTwips,
@@ -338,6 +349,8 @@ private:
     int NextControlId() { return nextId_++; }
     UINT_PTR NextTimerId() { return nextTimerId_++; }
     bool RunUnload(int unloadMode);
+    // The session ends: Form_Unload runs whatever it or Form_QueryUnload would prefer.
+    void EndSessionUnload();
 
     const char* className_;
     std::string caption_;
@@ -355,6 +368,12 @@ private:
     UINT_PTR nextTimerId_ = 1;
     bool inModal_ = false;
     bool unloading_ = false;
+    UINT trayMessage_ = 0;
+    UINT trayIconId_ = 0;
 };
+
+// Appends a menu element to a Win32 menu: a separator, or its caption shown as it is (an "&"
+// stays an ampersand, not a mnemonic mark). Hidden elements are left out.
+void AppendMenuElement(HMENU menu, const MenuItem& item, UINT id);
 
 } // namespace tk

@@ -38,7 +38,7 @@ std::int32_t CSystrayIcon::Initialize(HWND hwnd, HICON hIcon, const std::string&
                                       std::uint32_t uCallbackMessage) {
     IconData.cbSize = NOTIFYICONDATAA_V1_SIZE;
     IconData.hWnd = hwnd;
-    IconData.uID = 1;
+    IconData.uID = kIconId;
     IconData.uFlags = kAllParts;
     IconData.uCallbackMessage = uCallbackMessage;
     IconData.hIcon = hIcon;

@@ -27,6 +27,9 @@ public:
     using ShellNotify = std::function<BOOL(DWORD message, const NOTIFYICONDATAA& data)>;
     static void SetShellNotifyForTesting(ShellNotify notify);
 
+    // The one icon of its window, as the shell's callbacks name it in wParam.
+    static constexpr std::uint32_t kIconId = 1;
+
     CSystrayIcon() = default;
     // Removes the icon when it is shown.
     ~CSystrayIcon();

@@ -23,7 +23,9 @@
 namespace {
 
 constexpr DWORD kWaitMs = 10000;
-constexpr UINT kTrayCallback = WM_MOUSEMOVE;
+// The message and icon ID with which the shell reports clicks on Ipshifter's tray icon.
+constexpr UINT kTrayCallback = WM_APP + 1;
+constexpr WPARAM kTrayIconId = 1;
 
 struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -69,26 +71,21 @@ DWORD ProcessOf(HWND hwnd) {
     return pid;
 }
 
+// A window enumeration callback; it must be CALLBACK, which a lambda cannot be on 32-bit.
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
+    return TRUE;
+}
+
 std::vector<HWND> TopWindows() {
     std::vector<HWND> all;
-    EnumWindows(
-        [](HWND hwnd, LPARAM list) {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
     return all;
 }
 
 std::vector<HWND> ChildWindows(HWND parent) {
     std::vector<HWND> all;
-    EnumChildWindows(
-        parent,
-        [](HWND hwnd, LPARAM list) {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
+    EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&all));
     return all;
 }
 
@@ -233,7 +230,7 @@ public:
 
     // The shell's report of a mouse message on the tray icon.
     void Tray(UINT mouseMessage) const {
-        PostMessageA(Main(), kTrayCallback, 0, MAKELPARAM(mouseMessage, 0));
+        PostMessageA(Main(), kTrayCallback, kTrayIconId, MAKELPARAM(mouseMessage, 0));
     }
 
     // The popup menu on the screen, if one is open.
@@ -482,7 +479,8 @@ void ShowMain(const Program& program) {
 
 void HideMain(const Program& program) {
     HWND main = program.Main();
-    PostMessageA(main, WM_CLOSE, 0, 0);
+    // What the title bar's close box sends; a bare WM_CLOSE would end the program.
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     if (!WaitFor([&] { return !IsWindowVisible(main); }))
         Fail("the main window did not hide");
 }
@@ -657,7 +655,7 @@ void Usage() {
         "usage: ipshifter_driver [--pid N] COMMAND [ARGS...]\n"
         "  wait-main                  wait until the main window exists\n"
         "  show-main                  double click on the tray icon; prints the window rect\n"
-        "  hide-main                  close the main window (it hides)\n"
+        "  hide-main                  close the main window as its close box does (it hides)\n"
         "  open-about                 press About; prints the About window's rect\n"
         "  close-about                press OK in the About window\n"
         "  open-tray-menu [X Y]       right click on the tray icon; prints the menu's rect\n"
