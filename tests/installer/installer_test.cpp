@@ -317,7 +317,7 @@ protected:
 
     static std::string Saved() { return SystemDir() + "\\schtasks.exe.ipshifter-saved"; }
 
-    // A process that just ended may still hold its current folder for a moment.
+    // Removal fails for as long as another process still has something in the folder open.
     static void RemoveFolder(const std::string& path) {
         for (int i = 0; i < 100 && FileExists(path); ++i) {
             RemoveTree(path);
