@@ -7,6 +7,7 @@
 
 #include "toolkit/app.h"
 
+#include <commctrl.h>
 #include <objbase.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -272,6 +273,29 @@ std::map<std::string, std::string> ReadTaskXml(const std::string& file, std::str
     return values;
 }
 
+// The components tree of the page an NSIS dialog shows, or null.
+HWND ComponentsTree(HWND dialog) {
+    for (HWND page = FindWindowExA(dialog, nullptr, "#32770", nullptr); page;
+         page = FindWindowExA(dialog, page, "#32770", nullptr)) {
+        if (HWND tree = FindWindowExA(page, nullptr, "SysTreeView32", nullptr))
+            return tree;
+    }
+    return nullptr;
+}
+
+// The check box image of a tree item: TVM_GETITEMSTATE needs no memory in the other process.
+int CheckImage(HWND tree, HTREEITEM item) {
+    const LRESULT state =
+        SendMessageA(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_STATEIMAGEMASK);
+    return static_cast<int>((state & TVIS_STATEIMAGEMASK) >> 12);
+}
+
+std::string ButtonText(HWND dialog, int id) {
+    char text[64] = {};
+    GetWindowTextA(GetDlgItem(dialog, id), text, sizeof(text));
+    return text;
+}
+
 class SetupTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -299,9 +323,11 @@ protected:
     }
 
     void TearDown() override {
-        if (IsRunning(program_)) {
-            TerminateProcess(program_.handle.get(), 1);
-            WaitProcess(program_, 5000);
+        for (Process* p : {&program_, &uninstaller_}) {
+            if (IsRunning(*p)) {
+                TerminateProcess(p->handle.get(), 1);
+                WaitProcess(*p, 5000);
+            }
         }
         RemoveEverything();
         SetEnvironmentVariableA("IPSHIFTER_SCHTASKS_FAIL", nullptr);
@@ -432,6 +458,7 @@ protected:
     }
 
     Process program_;
+    Process uninstaller_;
     tk::unique_hkey overrides_;
 };
 
@@ -495,6 +522,51 @@ TEST_F(SetupTest, SilentUninstallRemovesEverythingButTheProfileFile) {
     const auto calls = SchtasksCalls();
     ASSERT_EQ(calls.size(), 3u);
     EXPECT_EQ(calls[2], "/Delete /F /TN \"Ipshifter\"");
+}
+
+TEST_F(SetupTest, UninstallWithTheBoxTickedRemovesTheProfilesToo) {
+    ASSERT_EQ(RunSetup("/S"), 0);
+    const std::string dir = DefaultDir();
+    WriteProfiles(dir);
+    ScratchDir scratch("ipun");
+    const std::string copy = scratch.File("uninstall.exe");
+    ASSERT_TRUE(CopyFileTo(dir + "\\uninstall.exe", copy));
+    uninstaller_ = StartProcess("\"" + copy + "\" _?=" + dir);
+    const Process& un = uninstaller_;
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            dialog = FindProcessWindow(un.pid, "#32770", nullptr);
+            return dialog && IsWindowVisible(dialog) && ButtonText(dialog, IDOK) == "&Next >";
+        },
+        10000))
+        << "no confirmation page";
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    HWND tree = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (tree = ComponentsTree(dialog)) != nullptr; }, 10000))
+        << "no components page";
+    const auto root =
+        reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    const auto profiles = reinterpret_cast<HTREEITEM>(
+        SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(root)));
+    ASSERT_NE(profiles, nullptr) << "no box for the profile file";
+    const int unticked = CheckImage(tree, profiles);
+    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(profiles));
+    PostMessageA(tree, WM_KEYDOWN, VK_SPACE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return CheckImage(tree, profiles) != unticked; }, 5000))
+        << "the box did not take the tick";
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return ButtonText(dialog, IDOK) == "&Close" &&
+                   IsWindowEnabled(GetDlgItem(dialog, IDOK));
+        },
+        20000))
+        << "the uninstall did not finish";
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    EXPECT_EQ(WaitProcess(un, 10000), 0);
+    EXPECT_FALSE(FileExists(dir)) << "the profile file or the folder stayed";
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kArpKey));
 }
 
 TEST_F(SetupTest, WindowsXpStartsItFromTheRunKey) {
