@@ -67,7 +67,8 @@ struct ProgramFolder {
         EXPECT_FALSE(refused.has_value()) << *refused;
         std::string error;
         EXPECT_TRUE(WriteScriptFile(File("_ipshifter.cmd"),
-                                    BuildApplyScript(profile, folder, false), error))
+                                    BuildApplyScript(profile, ProgressFolder(folder), false),
+                                    error))
             << error;
         return File("_ipshifter.cmd");
     }
@@ -113,6 +114,16 @@ TEST(ApplyRun, NetshGetsTheConnectionAsWindowsNamesIt) {
           "interface ip add dns " + logged + " 198.51.100.53"},
          "5/5\r\n"},
         {"Prog 100% & ^ (x) \xE9",
+         [&] {
+             auto p = Profile("Maison", connection, true);
+             p.DNS = {""};
+             return p;
+         }(),
+         {"interface ip set address " + logged + " source=dhcp",
+          "interface ip set dns " + logged + " static none"},
+         "2/2\r\n"},
+        // The console's code page has no euro sign: the progress lines take the short name.
+        {"B\xFCro \x80",
          [&] {
              auto p = Profile("Maison", connection, true);
              p.DNS = {""};

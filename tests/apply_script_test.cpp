@@ -270,11 +270,24 @@ TEST(ApplyScript, CheckRefusesWhatCouldEscapeItsPlaceInTheScript) {
          "connection name"},
         {"ampersand in an address", [](ProfileRecord& p) { p.IP = {"10.0.0.2&calc"}; },
          "IP address"},
-        {"blank in the second address",
+        // A blank only separates arguments; Save lets "10.0.0.3 " and "10.0.0.3 x" through.
+        {"blanks in addresses, mask, gateway and DNS servers",
          [](ProfileRecord& p) {
-             p.IP = {"10.0.0.2", "10.0.0.3 x"};
+             p.IP = {"10.0.0.2 ", "10.0.0.3 x"};
+             p.SUBNET = " 255.0.0.0";
+             p.GATEWAY = "10.0.0.1 ";
+             p.DNS = {"10.0.0.53 ", "10.0.0.54 "};
          },
-         "IP address"},
+         nullptr},
+        {"tab in an address", [](ProfileRecord& p) { p.IP = {"10.0.0.2\t"}; }, "IP address"},
+        {"line break in the mask", [](ProfileRecord& p) { p.SUBNET = "255.0.0.0\r\n"; },
+         "subnet mask"},
+        // Code page 437 has no euro sign: netsh would get "B\x81ro ?".
+        {"connection with a character the console lacks",
+         [](ProfileRecord& p) { p.INTERFACE = "B\xFCro \x80"; },
+         "connection name \"B\xFCro \x80\""},
+        {"connection with characters the console has",
+         [](ProfileRecord& p) { p.INTERFACE = "B\xFCro \xE9t\xE9"; }, nullptr},
         {"variable as address", [](ProfileRecord& p) { p.IP = {"%PATH%"}; }, "IP address"},
         {"accented letter in an address", [](ProfileRecord& p) { p.IP = {"10.0.0.\xE9"}; },
          "IP address"},
@@ -343,6 +356,60 @@ TEST(ApplyScriptFile, BytesOnDiskAreOemWithCrLfAfterEveryLine) {
 
     ASSERT_TRUE(WriteScriptFile(path, {}, error));
     EXPECT_EQ(ReadFileBytes(path), "");
+}
+
+TEST(ApplyScript, ProgressFolderIsOneTheConsoleCanWrite) {
+    ScratchDir dir;
+    const std::string euro = dir.File("B\xFCro \x80");
+    ASSERT_TRUE(CreateDirectoryA(euro.c_str(), nullptr));
+    const std::string accented = dir.File("B\xFCro");
+    ASSERT_TRUE(CreateDirectoryA(accented.c_str(), nullptr));
+    EXPECT_EQ(ProgressFolder(accented), accented);
+    const std::string shortForm = ProgressFolder(euro);
+    EXPECT_TRUE(FitsConsoleCodePage(shortForm)) << shortForm;
+    EXPECT_NE(shortForm, ".");
+    EXPECT_NE(GetFileAttributesA((shortForm + "\\.").c_str()), INVALID_FILE_ATTRIBUTES);
+    // Without a short form the script's own folder, its current directory, is named.
+    EXPECT_EQ(ProgressFolder(dir.File("gone \x80")), ".");
+    RemoveDirectoryA(euro.c_str());
+    RemoveDirectoryA(accented.c_str());
+}
+
+TEST(ApplyScript, BlanksInAddressFieldsAreWrittenAsStored) {
+    const ProfileRecord p = Static("Office", "LAN", {"10.0.0.2 ", "10.0.0.3 "}, "255.0.0.0 ",
+                                   "10.0.0.1 ", 5, {"10.0.0.53 "});
+    ASSERT_FALSE(CheckProfileForScript(p).has_value());
+    const auto lines = BuildApplyScript(p, "C:\\P", true);
+    EXPECT_EQ(lines[6], "netsh interface ip set address \"LAN\" source=static addr=10.0.0.2  "
+                        "mask=255.0.0.0  gateway=10.0.0.1  gwmetric=5");
+    EXPECT_EQ(lines[8], "netsh interface ip add address \"LAN\" 10.0.0.3  255.0.0.0 ");
+    EXPECT_EQ(lines.back(), "netsh interface ip add dns \"LAN\" 10.0.0.53 ");
+}
+
+TEST(ApplyScriptFile, AScriptWhoseWritingFailsMidwayIsRemoved) {
+    ScratchDir dir;
+    const std::string path = dir.File("_ipshifter.cmd");
+    // Half the bytes reach the disk, then the disk is full.
+    SetScriptWriterForTesting([](HANDLE file, const char* data, DWORD size, DWORD* written) {
+        WriteFile(file, data, size / 2, written, nullptr);
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    });
+    std::string error;
+    const bool ok =
+        WriteScriptFile(path, {"@echo off", "netsh interface ip set dns \"LAN\""}, error);
+    SetScriptWriterForTesting(nullptr);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, SystemErrorText(ERROR_DISK_FULL));
+    EXPECT_FALSE(testsupport::FileExists(path));
+
+    // A short write without an error is a failure too.
+    SetScriptWriterForTesting([](HANDLE file, const char* data, DWORD size, DWORD* written) {
+        return WriteFile(file, data, size - 1, written, nullptr);
+    });
+    EXPECT_FALSE(WriteScriptFile(path, {"@echo off"}, error));
+    SetScriptWriterForTesting(nullptr);
+    EXPECT_FALSE(testsupport::FileExists(path));
 }
 
 TEST(ApplyScriptFile, FailureGivesThePlatformsDescription) {

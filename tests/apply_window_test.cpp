@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 using namespace testsupport;
 
@@ -138,6 +139,158 @@ TEST_F(ApplyWindowTest, ACloseRequestDuringAnApplyEndsTheProgramOnceTheScriptHas
     EXPECT_FALSE(f.Loaded());
 }
 
+// Starts `sleeper.exe ms` in place of the script and keeps its handle, so that the test can tell
+// when it has ended; records the script's text as it was when it was started.
+struct SleeperStart {
+    explicit SleeperStart(int ms, const std::string& script = {}) {
+        SetProcessStarterForTesting(
+            [this, ms, script](const std::string&, std::int32_t, DWORD& pid, std::string&) {
+                ++starts;
+                if (!script.empty())
+                    scripts.push_back(ReadFileBytes(script));
+                Process p = StartProcess("\"" + BinDir() + "\\sleeper.exe\" " + std::to_string(ms));
+                pid = p.pid;
+                last = std::move(p.handle);
+                return pid != 0;
+            });
+    }
+    ~SleeperStart() { SetProcessStarterForTesting(nullptr); }
+    bool Running() const { return last && WaitForSingleObject(last.get(), 0) == WAIT_TIMEOUT; }
+    int starts = 0;
+    std::vector<std::string> scripts;
+    tk::unique_handle last;
+};
+
+TEST_F(ApplyWindowTest, ATimeOutIsReportedAfterTheCleanUpAndItsScriptHoldsFurtherAppliesBack) {
+    Start({"LAN", "WLAN"}, ThreeProfiles());
+    frmMain& f = Form();
+    f.Show();
+    Choose("  Office");
+    frmMain::SetApplyTimeoutForTesting(1);
+    // The script goes on for seconds after its one-second time-out.
+    SleeperStart sleeper(6000);
+    DialogRecorder dialogs;
+    bool scriptThere = true, enabledAtMessage = true;
+    tk::SetMessageBoxHandler([&](const tk::MessageBoxRequest& r) {
+        dialogs.messages.push_back(r);
+        scriptThere = FileExists(dir.File("_ipshifter.cmd"));
+        enabledAtMessage = f.Enabled();
+        return tk::MsgResult::Ok;
+    });
+    f.cmdSetProfile_Click();
+    frmMain::SetApplyTimeoutForTesting(frmMain::kApplyTimeoutSeconds);
+    ASSERT_EQ(dialogs.Prompts(), std::vector<std::string>{"Time out !!!"});
+    EXPECT_EQ(dialogs.messages[0].icon, tk::MsgIcon::Critical);
+    EXPECT_FALSE(scriptThere) << "the message comes after the clean-up";
+    EXPECT_FALSE(enabledAtMessage);
+    EXPECT_TRUE(f.Enabled());
+    EXPECT_FALSE(IsWindowVisible(f.frmWAIT.hwnd()));
+    ASSERT_TRUE(sleeper.Running()) << "the machine is too slow for this test's margins";
+
+    // The late script writes another progress line; applies wait for it, from the window and
+    // from the tray (before the selection changes).
+    WriteFileBytes(dir.File("_progress.tmp"), "2/5\r\n");
+    f.cmdSetProfile_Click();
+    Choose("  Cafe");
+    f.mnuProfile_Click(2); // "  Office"
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    for (size_t i = 1; i < 3; ++i) {
+        EXPECT_EQ(dialogs.messages[i].icon, tk::MsgIcon::Exclamation);
+        EXPECT_NE(dialogs.messages[i].prompt.find("still being applied"), std::string::npos)
+            << dialogs.messages[i].prompt;
+    }
+    EXPECT_EQ(f.cmbProfiles.Text(), "  Cafe");
+    EXPECT_EQ(sleeper.starts, 1);
+
+    // Once it has ended, its leftover file goes and applies work again.
+    EXPECT_TRUE(WaitUntil([&] { return !sleeper.Running(); }, 30000));
+    EXPECT_TRUE(WaitUntil([&] { return !FileExists(dir.File("_progress.tmp")); }, 5000));
+    SleeperStart quick(0);
+    f.cmdSetProfile_Click();
+    EXPECT_EQ(quick.starts, 1);
+    EXPECT_EQ(dialogs.messages.size(), 3u);
+}
+
+TEST_F(ApplyWindowTest, AFailureInsideTheRunGivesTheWindowBack) {
+    Start({"LAN", "WLAN"}, ThreeProfiles());
+    frmMain& f = Form();
+    f.Show();
+    Choose("  Office");
+    trayMessages.clear();
+    SetProcessStarterForTesting([](const std::string&, std::int32_t, DWORD&, std::string&) -> bool {
+        throw std::runtime_error("out of resources");
+    });
+    EXPECT_THROW(f.cmdSetProfile_Click(), std::runtime_error);
+    EXPECT_TRUE(f.Enabled());
+    EXPECT_FALSE(IsWindowVisible(f.frmWAIT.hwnd()));
+    EXPECT_EQ(f.tmrProgress.Interval(), 0);
+    EXPECT_EQ(f.lblProgress.Caption(), "");
+    EXPECT_EQ(trayMessages, std::vector<DWORD>{NIM_MODIFY}) << "the tip is reset";
+    // Not left busy: the next apply runs.
+    SleeperStart quick(0);
+    DialogRecorder dialogs;
+    f.cmdSetProfile_Click();
+    EXPECT_EQ(quick.starts, 1);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(ApplyWindowTest, ATrayApplyDuringAnApplyIsRefusedBeforeTheSelectionChanges) {
+    Start({"LAN", "WLAN"}, ThreeProfiles());
+    InstallNetsh(dir.path());
+    frmMain& f = Form();
+    Choose("  Office");
+    SetEnvironmentVariableA("IPSHIFTER_NETSH_DELAY_MS", "300");
+    DialogRecorder dialogs;
+    bool tried = false;
+    std::string selectionAfter;
+    {
+        Sampler sampler([&] {
+            if (tried || !FileExists(dir.File("_ipshifter.cmd")))
+                return;
+            tried = true;
+            f.mnuProfile_Click(5); // "  Cafe"
+            selectionAfter = f.cmbProfiles.Text();
+        });
+        f.cmdSetProfile_Click();
+    }
+    ASSERT_TRUE(tried);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].icon, tk::MsgIcon::Exclamation);
+    EXPECT_NE(dialogs.messages[0].prompt.find("being applied"), std::string::npos);
+    EXPECT_EQ(selectionAfter, "  Office");
+    EXPECT_EQ(NetshCalls(dir.path()), kStaticCalls) << "only the first apply ran";
+}
+
+TEST_F(ApplyWindowTest, MarksCompareConnectionNamesExactly) {
+    Start({"LAN", "lan"},
+          {MakeProfile("A", "LAN", 1, {""}, "", "none", 1, {""}, 1), MakeProfile("B", "LAN"),
+           MakeProfile("C", "lan", 1, {""}, "", "none", 1, {""}, 1)});
+    SleeperStart quick(0);
+    Choose("  B");
+    Form().cmdSetProfile_Click();
+    EXPECT_EQ((std::vector<int>{Profiles[0].SELECTED, Profiles[1].SELECTED, Profiles[2].SELECTED}),
+              (std::vector<int>{0, 1, 1}));
+    EXPECT_EQ(SelectedOnDisk(dir.File("Ipshifter.ini")), (std::vector<int>{0, 1, 1}));
+}
+
+TEST_F(ApplyWindowTest, AnUnmatchedProfileSwitchLeavesTheClosingLinesOutOfLaterApplies) {
+    const std::string script = dir.File("_ipshifter.cmd");
+    for (const char* arguments : {"", "/PROFILE=Nowhere"}) {
+        SCOPED_TRACE(arguments);
+        Start({"LAN"}, {MakeProfile("Home", "LAN")}, arguments);
+        ASSERT_TRUE(Form().Loaded()) << "start-up went on";
+        SleeperStart quick(0, script);
+        Choose("  Home");
+        Form().cmdSetProfile_Click();
+        ASSERT_EQ(quick.scripts.size(), 1u);
+        const auto lines = SplitCrLf(quick.scripts[0]);
+        const bool closing = lines.size() >= 2 && lines[lines.size() - 2] == "echo ...done !!!" &&
+                             lines.back() == "echo.";
+        EXPECT_EQ(closing, std::string(arguments).empty());
+        TearDown();
+    }
+}
+
 TEST_F(ApplyWindowTest, NothingHappensWithoutAChosenProfile) {
     Start({"LAN", "WLAN"}, ThreeProfiles());
     InstallNetsh(dir.path());
@@ -255,6 +408,34 @@ TEST_F(ApplyWindowTest, CommandLineAppliesTheNamedEntryAndEndsWithoutWindowOrIco
         EXPECT_FALSE(MainForm().Loaded() && MainForm().Visible());
         DeleteFileA(dir.File("netsh.log").c_str());
         trayMessages.clear();
+        TearDown();
+    }
+}
+
+TEST_F(ApplyWindowTest, AProfileSwitchTakesTheFirstMatchingEntryAndOnlyListedOnes) {
+    struct Case {
+        const char* arguments;
+        std::vector<std::string> calls;
+        bool ends;
+    };
+    const Case cases[] = {
+        // The static Home on LAN comes first in the list; the DHCP Home on WLAN is not applied.
+        {"/PROFILE=\"  Home\"", kStaticCalls, true},
+        // A profile of a connection this machine lacks is not listed, so not found.
+        {"/PROFILE=\"  Away\"", {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        InstallNetsh(dir.path());
+        Start({"LAN", "WLAN"},
+              {MakeProfile("Home", "WLAN"), MakeProfile("Away", "Gone"),
+               MakeProfile("Home", "LAN", 0, {"192.0.2.10", "192.0.2.11"}, "255.255.255.0",
+                           "192.0.2.1", 5, {"192.0.2.53", "192.0.2.54"}),
+               MakeProfile("Home", "LAN")},
+              c.arguments);
+        EXPECT_EQ(NetshCalls(dir.path()), c.calls);
+        EXPECT_EQ(EndProgramCalls(), c.ends ? 1 : 0);
+        DeleteFileA(dir.File("netsh.log").c_str());
         TearDown();
     }
 }

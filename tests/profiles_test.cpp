@@ -152,6 +152,29 @@ TEST_F(ProfileStore, CountAboveTheProfilesPresentAddsDefaultProfiles) {
                   kDefaultSection + "[PROFILE3]\r\n" + kDefaultSection);
 }
 
+TEST_F(ProfileStore, WithoutACountOnlyTheFirstOfThreeProfilesLoadsAndTheSaveDropsTheOthers) {
+    Profiles = {Record("A", "LAN", 1, {""}, "", "none", 1, {""}, 0),
+                Record("B", "LAN", 1, {""}, "", "none", 1, {""}, 1),
+                Record("C", "LAN", 1, {""}, "", "none", 1, {""}, 0)};
+    SaveProfiles();
+    std::string file = ReadFileBytes(IniPath);
+    const std::string count = "COUNT=3\r\n";
+    ASSERT_NE(file.find(count), std::string::npos);
+    file.erase(file.find(count), count.size());
+    WriteFileBytes(IniPath, file);
+
+    Profiles.clear();
+    LoadProfiles();
+    ASSERT_EQ(Profiles.size(), 1u);
+    EXPECT_EQ(Profiles[0].NAME, "A");
+    EXPECT_EQ(GetPrivateProfileIntA("PROFILES", "COUNT", 9, IniPath.c_str()), 1u);
+    EXPECT_NE(ReadFileBytes(IniPath).find("[PROFILE3]"), std::string::npos) << "kept until saved";
+    SaveProfiles();
+    const std::string saved = ReadFileBytes(IniPath);
+    EXPECT_EQ(saved.find("PROFILE2"), std::string::npos);
+    EXPECT_EQ(saved.find("PROFILE3"), std::string::npos);
+}
+
 TEST_F(ProfileStore, AddressCountAboveTheAddressesPresentAddsEmptyOnes) {
     WriteFileBytes(IniPath, "[PROFILES]\r\nCOUNT=1\r\nPROFILE1=P\r\n[PROFILE1]\r\n"
                             "INTERFACE=LAN\r\nDHCP=0\r\nIPCOUNT=2\r\nIP1=10.0.0.1\r\n"

@@ -6,8 +6,14 @@
 #include <windows.h>
 
 #include <cstring>
+#include <utility>
 
 namespace {
+
+ScriptWriter& TestWriter() {
+    static ScriptWriter writer;
+    return writer;
+}
 
 bool IsControl(unsigned char c) {
     return c < 0x20 || c == 0x7F;
@@ -51,11 +57,12 @@ std::string Quoted(const std::string& connection) {
     return "\"" + DoublePercent(connection) + "\"";
 }
 
-// What may stand unquoted on a netsh line: dotted and colon-separated addresses, "none".
+// What may stand unquoted on a netsh line: dotted and colon-separated addresses, "none", and
+// blanks, which the interpreter only reads as separators (a trailing one typed in a box).
 bool IsPlainAddressText(const std::string& text) {
     for (char c : text) {
         bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                  c == '.' || c == ':';
+                  c == '.' || c == ':' || c == ' ';
         if (!ok)
             return false;
     }
@@ -82,11 +89,63 @@ std::optional<std::string> CheckAddressField(const std::string& field, const std
         return TooLong("The " + field);
     if (!IsPlainAddressText(value))
         return kRefused + ("The " + field + " \"" + value + "\"") +
-               " may hold only letters, digits, dots and colons.";
+               " may hold only letters, digits, dots, colons and blanks.";
     return std::nullopt;
 }
 
+// The ANSI text in the console code page; `exact` is false when a character has no form there
+// and became "?" (no best fit: it would turn U+203A into > after the escaping was done). false
+// with the platform's error code when the conversion fails.
+bool ToConsoleCodePage(const std::string& text, std::string& oem, bool& exact, DWORD& error) {
+    oem.clear();
+    exact = true;
+    if (text.empty())
+        return true;
+    const int textSize = static_cast<int>(text.size());
+    const int wideSize = MultiByteToWideChar(CP_ACP, 0, text.data(), textSize, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(wideSize), L'\0');
+    if (wideSize == 0 ||
+        MultiByteToWideChar(CP_ACP, 0, text.data(), textSize, wide.data(), wideSize) == 0) {
+        error = GetLastError();
+        return false;
+    }
+    const UINT oemCp = GetOEMCP();
+    // UTF-8 has a form for everything and refuses both the flag and the question.
+    const bool utf8 = oemCp == CP_UTF8;
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL lossy = FALSE;
+    BOOL* lossyOut = utf8 ? nullptr : &lossy;
+    const int oemSize =
+        WideCharToMultiByte(oemCp, flags, wide.data(), wideSize, nullptr, 0, nullptr, lossyOut);
+    oem.assign(static_cast<size_t>(oemSize), '\0');
+    if (oemSize == 0 || WideCharToMultiByte(oemCp, flags, wide.data(), wideSize, oem.data(),
+                                            oemSize, nullptr, lossyOut) == 0) {
+        error = GetLastError();
+        return false;
+    }
+    exact = !lossy;
+    return true;
+}
+
 } // namespace
+
+bool FitsConsoleCodePage(const std::string& text) {
+    std::string oem;
+    bool exact = false;
+    DWORD error = 0;
+    return ToConsoleCodePage(text, oem, exact, error) && exact;
+}
+
+std::string ProgressFolder(const std::string& folder) {
+    if (FitsConsoleCodePage(folder))
+        return folder;
+    // A short name is made of characters the volume's OEM code page has.
+    char shortPath[MAX_PATH] = {};
+    const DWORD n = GetShortPathNameA(folder.c_str(), shortPath, MAX_PATH);
+    if (n > 0 && n < MAX_PATH && FitsConsoleCodePage(std::string(shortPath, n)))
+        return std::string(shortPath, n);
+    return ".";
+}
 
 std::vector<std::string> UsedPart(const std::vector<std::string>& list) {
     std::vector<std::string> used;
@@ -175,6 +234,11 @@ std::optional<std::string> CheckProfileForScript(const ProfileRecord& profile) {
     // netsh would read \" as a quote inside the name and take the rest of the line with it.
     if (!profile.INTERFACE.empty() && profile.INTERFACE.back() == '\\')
         return std::string(kRefused) + "The connection name may not end with a backslash.";
+    // netsh would be handed another name, and fail unseen.
+    if (!FitsConsoleCodePage(profile.INTERFACE))
+        return std::string(kRefused) + "The connection name \"" + profile.INTERFACE +
+               "\" holds characters that the command interpreter's code page (" +
+               std::to_string(GetOEMCP()) + ") lacks.";
 
     // Only what the script will hold is checked.
     if (profile.DHCP == 0) {
@@ -213,29 +277,15 @@ bool WriteScriptFile(const std::string& path, const std::vector<std::string>& li
         text += "\r\n";
     }
 
-    // The interpreter reads the script in the console code page. No best fit: it would turn
-    // characters such as U+203A into > after the escaping was done.
+    // The interpreter reads the script in the console code page. A character without an exact
+    // form there becomes "?", which can only happen in the banner: the connection name and the
+    // progress folder were made to fit before.
     std::string oem;
-    if (!text.empty()) {
-        const int textSize = static_cast<int>(text.size());
-        int wideSize = MultiByteToWideChar(CP_ACP, 0, text.data(), textSize, nullptr, 0);
-        std::wstring wide(static_cast<size_t>(wideSize), L'\0');
-        if (wideSize == 0 ||
-            MultiByteToWideChar(CP_ACP, 0, text.data(), textSize, wide.data(), wideSize) == 0) {
-            error = SystemErrorText(GetLastError());
-            return false;
-        }
-        const UINT oemCp = GetOEMCP();
-        // UTF-8 knows no best fit and refuses the flag.
-        const DWORD flags = oemCp == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-        int oemSize =
-            WideCharToMultiByte(oemCp, flags, wide.data(), wideSize, nullptr, 0, nullptr, nullptr);
-        oem.assign(static_cast<size_t>(oemSize), '\0');
-        if (oemSize == 0 || WideCharToMultiByte(oemCp, flags, wide.data(), wideSize, oem.data(),
-                                                oemSize, nullptr, nullptr) == 0) {
-            error = SystemErrorText(GetLastError());
-            return false;
-        }
+    bool exact = false;
+    DWORD conversionError = 0;
+    if (!ToConsoleCodePage(text, oem, exact, conversionError)) {
+        error = SystemErrorText(conversionError);
+        return false;
     }
 
     tk::unique_file file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -244,15 +294,26 @@ bool WriteScriptFile(const std::string& path, const std::vector<std::string>& li
         error = SystemErrorText(GetLastError());
         return false;
     }
+    // A script cut short must not be left for anyone to run.
+    auto fail = [&](DWORD code) {
+        error = SystemErrorText(code);
+        file.reset();
+        DeleteFileA(path.c_str());
+        return false;
+    };
     DWORD written = 0;
-    if (!WriteFile(file.get(), oem.data(), static_cast<DWORD>(oem.size()), &written, nullptr) ||
-        written != oem.size()) {
-        error = SystemErrorText(GetLastError());
-        return false;
-    }
-    if (!CloseHandle(file.release())) {
-        error = SystemErrorText(GetLastError());
-        return false;
-    }
+    const auto size = static_cast<DWORD>(oem.size());
+    const BOOL wrote = TestWriter() ? TestWriter()(file.get(), oem.data(), size, &written)
+                                    : WriteFile(file.get(), oem.data(), size, &written, nullptr);
+    if (!wrote)
+        return fail(GetLastError());
+    if (written != oem.size())
+        return fail(ERROR_DISK_FULL);
+    if (!CloseHandle(file.release()))
+        return fail(GetLastError());
     return true;
+}
+
+void SetScriptWriterForTesting(ScriptWriter writer) {
+    TestWriter() = std::move(writer);
 }

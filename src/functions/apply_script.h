@@ -3,7 +3,10 @@
 // progress lines between them, written for the command interpreter.
 #include "globals/mdlGVars.h"
 
+#include <windows.h>
+
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,12 +31,26 @@ std::string BuildProgressLine(std::int32_t step, std::int32_t total, const std::
 std::vector<std::string> BuildApplyScript(const ProfileRecord& profile, const std::string& folder,
                                           bool hasProfileArgument);
 
+// True when the ANSI text has an exact form in the console (OEM) code page, in which the
+// interpreter reads the script.
+bool FitsConsoleCodePage(const std::string& text);
+
+// The program folder as the progress lines name it: the folder itself, or its short form where
+// the long one holds characters the console code page lacks, or "." where neither fits (the
+// script runs in the program folder, the program's current directory).
+std::string ProgressFolder(const std::string& folder);
+
 // Empty when the profile can be written into a script safely; otherwise the message for a
 // critical message box, naming the bad field.
 std::optional<std::string> CheckProfileForScript(const ProfileRecord& profile);
 
 // Writes the lines, each ending CR LF, converted from the ANSI to the console (OEM) code page.
-// false with the platform's description of the failure in `error` when it cannot. A line the
-// interpreter would split (a line break in it, or too long) is refused before anything is written.
+// false with the platform's description of the failure in `error` when it cannot; a file that
+// could not be written whole is removed again. A line the interpreter would split (a line break
+// in it, or too long) is refused before anything is written.
 bool WriteScriptFile(const std::string& path, const std::vector<std::string>& lines,
                      std::string& error);
+
+// Test seam for the call that writes the script's bytes; an empty writer brings WriteFile back.
+using ScriptWriter = std::function<BOOL(HANDLE file, const char* data, DWORD size, DWORD* written)>;
+void SetScriptWriterForTesting(ScriptWriter writer);

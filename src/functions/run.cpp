@@ -3,6 +3,7 @@
 #include "toolkit/app.h"
 #include "toolkit/handle.h"
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -80,7 +81,7 @@ void SetProcessStarterForTesting(ProcessStarter starter) {
 }
 
 bool RunAndWait(const std::string& command, std::int32_t windowStyle, std::string& errorMessage,
-                std::int32_t timeoutSeconds) {
+                std::int32_t timeoutSeconds, tk::unique_handle* stillRunning) {
     DWORD pid = 0;
     std::string startError;
     // Held until the process is open by its ID: a process that ends at once can then neither
@@ -114,5 +115,7 @@ bool RunAndWait(const std::string& command, std::int32_t windowStyle, std::strin
             result = false;
         }
     } while (exitCode == STILL_ACTIVE);
+    if (!result && stillRunning)
+        *stillRunning = std::move(process);
     return result;
 }

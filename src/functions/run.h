@@ -2,14 +2,18 @@
 // Starting a program and waiting for it while the window keeps handling its events.
 #include <windows.h>
 
+#include "toolkit/handle.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
 
 // Starts the command (passed unchanged, so a path with spaces comes quoted) and polls it every
-// 100 ms until it ends or timeoutSeconds pass. errorMessage is set only on failure.
+// 100 ms until it ends or timeoutSeconds pass. errorMessage is set only on failure. After a
+// time-out the process runs on; `stillRunning`, when given, then receives its handle (query
+// access only), so that the caller can tell when it has ended.
 bool RunAndWait(const std::string& command, std::int32_t windowStyle, std::string& errorMessage,
-                std::int32_t timeoutSeconds);
+                std::int32_t timeoutSeconds, tk::unique_handle* stillRunning = nullptr);
 
 // Test seam for the process start; the default creates the process for real.
 using ProcessStarter = std::function<bool(const std::string& command, std::int32_t windowStyle,

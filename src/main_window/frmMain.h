@@ -47,6 +47,8 @@ public:
     tk::Label lblWAIT;
     tk::Label lblProgress;
     tk::Timer tmrProgress;
+    // Watches a script that outlived its time-out, to clean up after it once it has ended.
+    tk::Timer tmrLateScript;
 
     // The tray menu tree; it never shows as a menu bar.
     tk::MenuItem mnuMain{"mnuMain"};
@@ -88,6 +90,10 @@ public:
     // mouse moves over the window, wherever they are, can never pass for one.
     static constexpr UINT kTrayCallbackMessage = WM_APP + 1;
 
+    // How long an apply waits for its script; tests shorten it.
+    static constexpr int kApplyTimeoutSeconds = 120;
+    static void SetApplyTimeoutForTesting(int seconds);
+
     // Command identifiers of the tray menu.
     static constexpr UINT kMenuProfileBase = 1000;
     static constexpr UINT kMenuSetup = 10;
@@ -106,11 +112,21 @@ private:
     // After an apply from the command line: the resident takes the new marks from the file.
     void TellResidentMarksChanged();
     LRESULT OnInstanceRequest(WPARAM request);
+    // Whether an apply may start now; when not, the user is told why. `lockOwned`: this process
+    // owns the folder's apply lock.
+    bool ApplyMayStart(bool lockOwned);
+    // True while a script that outlived its time-out still runs; once it has ended, its
+    // leftover files are removed and applies may start again.
+    bool LateScriptRunning();
 
     // True while a script runs: a second apply would share its files.
     bool applying_ = false;
     // A close request that came during an apply; carried out when the script has ended.
     bool closeAfterApply_ = false;
+    // A script that outlived its time-out (query access), and the extra hold on the apply lock
+    // that keeps other processes from writing the script under it.
+    tk::unique_handle lateScript_;
+    bool lockHeldForLateScript_ = false;
     std::uint32_t instanceKey_ = 0;
     // Held for the whole run by the process that stays in the tray.
     tk::unique_handle residentMutex_;

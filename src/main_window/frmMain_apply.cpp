@@ -19,24 +19,97 @@ namespace {
 
 constexpr const char* kBusyMessage =
     "A profile is being applied. Please wait until it has finished, then try again.";
+constexpr const char* kLateScriptMessage =
+    "The previous profile is still being applied: its script went on after the time-out. Please "
+    "wait until it has finished, then try again.";
+
+int g_applyTimeoutSeconds = frmMain::kApplyTimeoutSeconds;
+
+std::string ScriptPath() {
+    return tk::AppPath() + "\\_ipshifter.cmd";
+}
+
+std::string ProgressPath() {
+    return tk::AppPath() + "\\_progress.tmp";
+}
+
+} // namespace
+
+void frmMain::SetApplyTimeoutForTesting(int seconds) {
+    g_applyTimeoutSeconds = seconds;
+}
+
+bool frmMain::ApplyMayStart(bool lockOwned) {
+    if (applying_ || !lockOwned) {
+        tk::MsgBox(kBusyMessage, tk::MsgButtons::Ok, tk::MsgIcon::Exclamation);
+        return false;
+    }
+    if (LateScriptRunning()) {
+        tk::MsgBox(kLateScriptMessage, tk::MsgButtons::Ok, tk::MsgIcon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+bool frmMain::LateScriptRunning() {
+    if (!lateScript_)
+        return false;
+    DWORD code = 0;
+    if (GetExitCodeProcess(lateScript_.get(), &code) && code == STILL_ACTIVE)
+        return true;
+    lateScript_.reset();
+    if (std::exchange(lockHeldForLateScript_, false))
+        ReleaseMutex(applyMutex_.get());
+    DeleteFileA(ScriptPath().c_str());
+    DeleteFileA(ProgressPath().c_str());
+    return false;
+}
+
+namespace {
+
+// The window as it is while a script runs, given back however the run ends (exceptions
+// included): timer stopped, panel hidden, label empty, window enabled, tip reset, not busy.
+class RunPhase {
+public:
+    RunPhase(frmMain& form, bool& busy) : form_(form), busy_(busy) {
+        busy_ = true;
+        form_.SetEnabled(false);
+        form_.frmWAIT.SetVisible(true);
+        form_.tmrProgress.SetInterval(250);
+        form_.tmrProgress.SetEnabled(true);
+    }
+    ~RunPhase() {
+        StopTimer();
+        form_.frmWAIT.SetVisible(false);
+        form_.lblProgress.SetCaption("");
+        form_.SetEnabled(true);
+        if (form_.SysIcon)
+            form_.SysIcon->TipText("Ipshifter");
+        busy_ = false;
+    }
+    RunPhase(const RunPhase&) = delete;
+    RunPhase& operator=(const RunPhase&) = delete;
+    void StopTimer() {
+        form_.tmrProgress.SetEnabled(false);
+        form_.tmrProgress.SetInterval(0);
+    }
+
+private:
+    frmMain& form_;
+    bool& busy_;
+};
 
 } // namespace
 
 void frmMain::cmdSetProfile_Click() {
-    if (applying_) {
-        tk::MsgBox(kBusyMessage, tk::MsgButtons::Ok, tk::MsgIcon::Exclamation);
-        return;
-    }
-    const int chosen = SelectedProfileIndex();
-    if (chosen == -1)
-        return;
     // Another Ipshifter of this folder (a command-line run, or the one in the tray) may be
     // running the script: the two would share its files.
     const ScopedTryLock lock(applyMutex_.get());
-    if (!lock.Owned()) {
-        tk::MsgBox(kBusyMessage, tk::MsgButtons::Ok, tk::MsgIcon::Exclamation);
+    if (!ApplyMayStart(lock.Owned()))
         return;
-    }
+    const int chosen = SelectedProfileIndex();
+    if (chosen == -1)
+        return;
     if (auto problem = CheckProfileForScript(Profiles[static_cast<size_t>(chosen)])) {
         tk::MsgBox(*problem, tk::MsgButtons::Ok, tk::MsgIcon::Critical);
         return;
@@ -54,43 +127,38 @@ void frmMain::cmdSetProfile_Click() {
     SaveProfiles();
     TellResidentMarksChanged();
 
-    const std::string folder = tk::AppPath();
-    const std::string scriptPath = folder + "\\_ipshifter.cmd";
-    const std::string progressPath = folder + "\\_progress.tmp";
-    const auto lines = BuildApplyScript(Profiles[static_cast<size_t>(chosen)], folder,
-                                        !GetCommandLineArg("PROFILE").empty());
+    const std::string scriptPath = ScriptPath();
+    const auto lines =
+        BuildApplyScript(Profiles[static_cast<size_t>(chosen)], ProgressFolder(tk::AppPath()),
+                         !GetCommandLineArg("PROFILE").empty());
     std::string error;
     if (!WriteScriptFile(scriptPath, lines, error)) {
         tk::MsgBox(error, tk::MsgButtons::Ok, tk::MsgIcon::Critical);
         return;
     }
 
-    applying_ = true;
-    SetEnabled(false);
-    frmWAIT.SetVisible(true);
-    tmrProgress.SetInterval(250);
-    tmrProgress.SetEnabled(true);
-    std::string errorMessage;
-    // Quoted: a folder with blanks must not run a planted program named after its first word.
-    RunAndWait("\"" + scriptPath + "\"", 0, errorMessage, 120);
-    tmrProgress.SetEnabled(false);
-    tmrProgress.SetInterval(0);
-    DeleteFileA(scriptPath.c_str());
-    DeleteFileA(progressPath.c_str());
-    if (!errorMessage.empty())
-        tk::MsgBox(errorMessage, tk::MsgButtons::Ok, tk::MsgIcon::Critical);
-    frmWAIT.SetVisible(false);
-    lblProgress.SetCaption("");
-    SetEnabled(true);
-    if (SysIcon)
-        SysIcon->TipText("Ipshifter");
-    applying_ = false;
+    {
+        RunPhase phase(*this, applying_);
+        std::string errorMessage;
+        // Quoted: a folder with blanks must not run a planted program named after its first word.
+        RunAndWait("\"" + scriptPath + "\"", 0, errorMessage, g_applyTimeoutSeconds, &lateScript_);
+        phase.StopTimer();
+        if (lateScript_) {
+            // It may still read the script: nobody writes a new one until it has ended.
+            lockHeldForLateScript_ = WaitForSingleObject(applyMutex_.get(), 0) == WAIT_OBJECT_0;
+            tmrLateScript.SetInterval(1000);
+        }
+        DeleteFileA(scriptPath.c_str());
+        DeleteFileA(ProgressPath().c_str());
+        if (!errorMessage.empty())
+            tk::MsgBox(errorMessage, tk::MsgButtons::Ok, tk::MsgIcon::Critical);
+    }
     if (std::exchange(closeAfterApply_, false))
         Unload(tk::kUnloadTaskManager);
 }
 
 void frmMain::tmrProgress_Timer() {
-    const std::string path = tk::AppPath() + "\\_progress.tmp";
+    const std::string path = ProgressPath();
     // The script replaces the file while we read it: share everything, and give up quietly.
     tk::unique_file file(CreateFileA(path.c_str(), GENERIC_READ,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -109,10 +177,9 @@ void frmMain::tmrProgress_Timer() {
 }
 
 void frmMain::mnuProfile_Click(int index) {
-    if (applying_ || !ScopedTryLock(applyMutex_.get()).Owned()) {
-        tk::MsgBox(kBusyMessage, tk::MsgButtons::Ok, tk::MsgIcon::Exclamation);
+    // Refused before the window or the selection changes.
+    if (!ApplyMayStart(ScopedTryLock(applyMutex_.get()).Owned()))
         return;
-    }
     const bool shownHere = !Visible();
     if (shownHere) {
         Show();
