@@ -13,9 +13,11 @@ APPLY_RUNS=${2:-7}
 ensure_packages
 build_32
 build_64 ON
-use_prefix "$BUILD64/bench-prefix"
+# The display comes first: Wine's desktop takes the one its first process sees.
 start_display
 trap 'stop_wine; stop_display' EXIT
+use_prefix "$BUILD64/bench-prefix"
+unmanaged_windows
 start_wine
 
 OBJDUMP=$(command -v x86_64-w64-mingw32-objdump || command -v objdump)

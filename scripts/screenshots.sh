@@ -11,6 +11,9 @@ SHOTS=$BUILD64/shots
 DRIVER=$BUILD64/bin/ipshifter_driver.exe
 DOCS=$ROOT/docs
 
+# The display comes first: Wine's desktop takes the one its first process sees.
+start_display
+trap 'stop_wine; stop_display' EXIT
 use_prefix "$BUILD64/shots-prefix"
 # The caption buttons' glyphs.
 cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
@@ -18,9 +21,6 @@ cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/
 unmanaged_windows
 "$WINE" regedit /S "$(winpath "$ROOT/scripts/sample-connections.reg")" >/dev/null 2>&1 </dev/null
 wineserver -w
-
-start_display
-trap 'stop_wine; stop_display' EXIT
 start_wine
 
 rm -rf "$SHOTS"
