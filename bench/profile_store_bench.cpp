@@ -4,7 +4,7 @@
 #include "functions/profiles.h"
 #include "globals/mdlGVars.h"
 #include "ini/modGestioneINI.h"
-#include "toolkit/handle.h"
+#include "base/handle.h"
 
 #include <windows.h>
 
@@ -42,8 +42,8 @@ std::vector<ProfileRecord> Table(int count) {
 }
 
 std::string ReadAll(const std::string& path) {
-    tk::unique_file file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
+    base::unique_file file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
     std::string out;
     if (!file)
         return out;
@@ -55,8 +55,8 @@ std::string ReadAll(const std::string& path) {
 }
 
 void WriteAll(const std::string& path, const std::string& bytes) {
-    tk::unique_file file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    base::unique_file file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     if (file)
         WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);

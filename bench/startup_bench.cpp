@@ -10,12 +10,13 @@
 #include <psapi.h>
 
 #include "functions/apply_script.h"
+#include "base/platform.h"
 #include "functions/run.h"
 #include "globals/mdlGVars.h"
 #include "main_window/frmMain.h"
 #include "toolkit/app.h"
 #include "toolkit/dialogs.h"
-#include "toolkit/handle.h"
+#include "base/handle.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -111,7 +112,7 @@ void RemoveTree(const std::string& path) {
 class BenchNetwork {
 public:
     BenchNetwork() {
-        tk::unique_hkey existing;
+        base::unique_hkey existing;
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kNetworkKey, 0, KEY_READ, existing.put()) ==
             ERROR_SUCCESS)
             return;
@@ -119,7 +120,7 @@ public:
         for (int i = 0; i < 2; ++i) {
             const std::string path = std::string(kNetworkKey) + "\\" + kClassKey + "\\{BENC0000-" +
                                      std::to_string(1000 + i) + "}\\Connection";
-            tk::unique_hkey key;
+            base::unique_hkey key;
             if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                                 nullptr, key.put(), nullptr) != ERROR_SUCCESS)
                 return;
@@ -141,7 +142,7 @@ public:
 
 private:
     static void DeleteTree(HKEY root, const std::string& path) {
-        tk::unique_hkey key;
+        base::unique_hkey key;
         if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
             return;
         for (;;) {
@@ -201,8 +202,8 @@ RunResult RunOnce(const std::string& commandLine, const std::string& workingDir,
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         workingDir.c_str(), &si, &pi))
         return r;
-    tk::unique_handle thread(pi.hThread);
-    tk::unique_handle process(pi.hProcess);
+    base::unique_handle thread(pi.hThread);
+    base::unique_handle process(pi.hProcess);
     if (sampleMemory) {
         while (WaitForSingleObject(process.get(), 1) == WAIT_TIMEOUT && Seconds(Now() - start) < 30)
             r.peakWorkingSet = std::max(r.peakWorkingSet, WorkingSet(process.get()));
@@ -345,27 +346,23 @@ LRESULT CALLBACK NoteEnable(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(g_hook, code, wParam, lParam);
 }
 
-bool StartWatched(const std::string& command, std::int32_t windowStyle, DWORD& pid,
-                  std::string& error) {
-    STARTUPINFOA si{};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = static_cast<WORD>(windowStyle);
-    PROCESS_INFORMATION pi{};
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back('\0');
+// Stands in for the process start of the apply: the same call, with its moments noted.
+BOOL StartWatched(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+                  LPSECURITY_ATTRIBUTES threadAttributes, BOOL inherit, DWORD flags,
+                  LPVOID environment, LPCSTR directory, LPSTARTUPINFOA startup,
+                  LPPROCESS_INFORMATION info) {
     g_watch.started = Now();
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                        nullptr, &si, &pi)) {
-        error = SystemErrorText(GetLastError());
-        return false;
-    }
-    CloseHandle(pi.hThread);
-    g_watch.process = pi.hProcess;
+    if (!CreateProcessA(application, commandLine, processAttributes, threadAttributes, inherit,
+                        flags, environment, directory, startup, info))
+        return FALSE;
+    // The program closes its own handles; the watcher gets one of its own.
+    HANDLE own = nullptr;
+    DuplicateHandle(GetCurrentProcess(), info->hProcess, GetCurrentProcess(), &own, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+    g_watch.process = own;
     g_watch.ended = 0;
-    pid = pi.dwProcessId;
     g_watch.watcher = CreateThread(nullptr, 0, WatchScript, nullptr, 0, nullptr);
-    return true;
+    return TRUE;
 }
 
 // The script as the apply writes it, run on its own the way the apply starts it.
@@ -384,8 +381,8 @@ double RunScriptAlone(const std::string& folder, const ProfileRecord& profile) {
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                         folder.c_str(), &si, &pi))
         return 0;
-    tk::unique_handle thread(pi.hThread);
-    tk::unique_handle process(pi.hProcess);
+    base::unique_handle thread(pi.hThread);
+    base::unique_handle process(pi.hProcess);
     WaitForSingleObject(process.get(), 120000);
     const double seconds = Seconds(Now() - start);
     DeleteFileA(path.c_str());
@@ -407,14 +404,25 @@ bool MeasureApply(const std::string& bin, const std::string& scratch, int runs) 
         return false;
 
     std::vector<std::string> messages;
-    tk::SetMessageBoxHandler([&messages](const tk::MessageBoxRequest& request) {
-        messages.push_back(request.prompt);
-        return tk::MsgResult::Ok;
-    });
-    tk::SetEndProgramHandler([] {});
-    tk::SetAppPathForTesting(folder);
-    tk::SetCommandLineForTesting(std::string());
-    SetProcessStarterForTesting(StartWatched);
+    platform::Override box(&platform::Calls::MessageBoxA,
+                           [&messages](HWND, LPCSTR text, LPCSTR, UINT) {
+                               messages.push_back(text ? text : "");
+                               return IDOK;
+                           });
+    platform::Override exit(&platform::Calls::ExitProcess, [](UINT) {});
+    // The program as started from the folder, without arguments.
+    const std::string exe = folder + "\\Ipshifter.exe";
+    std::string commandLine = "\"" + exe + "\"";
+    platform::Override module(&platform::Calls::GetModuleFileNameA,
+                              [&exe](HMODULE module, LPSTR buffer, DWORD size) -> DWORD {
+                                  if (module || size <= exe.size())
+                                      return GetModuleFileNameA(module, buffer, size);
+                                  lstrcpynA(buffer, exe.c_str(), static_cast<int>(size));
+                                  return static_cast<DWORD>(exe.size());
+                              });
+    platform::Override command(&platform::Calls::GetCommandLineA,
+                               [&commandLine] { return commandLine.data(); });
+    platform::Override start(&platform::Calls::CreateProcessA, StartWatched);
 
     frmMain& form = MainForm();
     form.Load();
@@ -457,9 +465,6 @@ bool MeasureApply(const std::string& bin, const std::string& scratch, int runs) 
     const int netshCalls = CountLines(ReadAll(folder + "\\netsh.log"));
     const ProfileRecord applied = Profiles[1];
     ResetMainForm();
-    SetProcessStarterForTesting(nullptr);
-    tk::SetAppPathForTesting(std::nullopt);
-    tk::SetCommandLineForTesting(std::nullopt);
 
     const int steps = ApplyStepTotal(applied);
     std::printf("Apply (median of %d runs; script of %d steps, %s)\n",

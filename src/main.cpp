@@ -3,12 +3,22 @@
 
 #include "main_window/frmMain.h"
 #include "toolkit/app.h"
+#include "toolkit/dialogs.h"
+
+#include <exception>
+#include <string>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    std::string reason;
     try {
         MainForm().Load();
+        return tk::RunMessageLoop();
+    } catch (const std::exception& e) {
+        reason = e.what();
     } catch (...) {
-        return 1;
+        reason = "an unexpected failure";
     }
-    return tk::RunMessageLoop();
+    // Nothing handled it on the way out: the user learns why the program ends.
+    tk::MsgBox("Ipshifter has to end: " + reason + ".", tk::MsgButtons::Ok, tk::MsgIcon::Critical);
+    return 1;
 }

@@ -1,8 +1,7 @@
 #include "about_window/frmAbout.h"
 
+#include "base/platform.h"
 #include "resource.h"
-
-#include <shellapi.h>
 
 #include <memory>
 
@@ -26,12 +25,6 @@ std::string VersionText(const tk::FileVersion& v) {
     return "v." + std::to_string(v.major) + "." + std::to_string(v.minor) + " (build " +
            std::to_string(v.revision) + ")";
 }
-
-frmAbout::ShellExecuteFn frmAbout::ShellExecuteCall = [](HWND owner, const char* operation,
-                                                         const char* file, const char* parameters,
-                                                         const char* directory, int showCommand) {
-    return ShellExecuteA(owner, operation, file, parameters, directory, showCommand);
-};
 
 frmAbout& AboutForm() {
     auto& slot = AboutFormSlot();
@@ -57,7 +50,6 @@ void frmAbout::CreateControls() {
         lf.lfUnderline = TRUE;
         linkFont_.reset(CreateFontIndirectA(&lf));
     }
-    handCursor_ = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND));
 
     Frame1.CreateGroup(*this, nullptr, "", {120, 45, 4440, 2445}, FontKind::Normal);
     Picture1.CreatePanel(*this, &Frame1, {240, 300, 660, 660}, GetSysColor(COLOR_BTNFACE));
@@ -72,8 +64,11 @@ void frmAbout::CreateControls() {
     lblHomepage.Create(*this, &Frame1, "Homepage", {3360, 1785, 840, 240});
     cmdOK.Create(*this, nullptr, "OK", {3480, 2610, 1080, 375});
 
+    // A link: underlined, blue, with the hand cursor.
     if (linkFont_)
         lblHomepage.SetFont(linkFont_.get());
+    lblHomepage.SetTextColour(kLinkColour);
+    lblHomepage.SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
     lblHomepage.Click = [this] { lblHomepage_Click(); };
     cmdOK.Click = [this] { cmdOK_Click(); };
 }
@@ -84,8 +79,8 @@ void frmAbout::Form_Load() {
 }
 
 void frmAbout::lblHomepage_Click() {
-    if (ShellExecuteCall)
-        ShellExecuteCall(hwnd(), nullptr, kHomepageUrl, nullptr, "C:\\", SW_SHOWNORMAL);
+    platform::Current().ShellExecuteA(hwnd(), nullptr, kHomepageUrl, nullptr, "C:\\",
+                                      SW_SHOWNORMAL);
 }
 
 void frmAbout::cmdOK_Click() {
@@ -99,29 +94,13 @@ void frmAbout::OnMenuCommand(UINT id) {
 }
 
 LRESULT frmAbout::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-    case WM_CTLCOLORSTATIC:
-        if (reinterpret_cast<HWND>(lParam) == lblHomepage.hwnd() && lblHomepage.hwnd()) {
-            const LRESULT brush = tk::Form::WindowProc(msg, wParam, lParam);
-            SetTextColor(reinterpret_cast<HDC>(wParam), kLinkColour);
-            return brush;
-        }
-        break;
-    case WM_SETCURSOR:
-        if (reinterpret_cast<HWND>(wParam) == lblHomepage.hwnd() && lblHomepage.hwnd() &&
-            handCursor_) {
-            SetCursor(handCursor_);
-            return TRUE;
-        }
-        break;
-    case WM_NCDESTROY: {
-        const LRESULT result = tk::Form::WindowProc(msg, wParam, lParam);
+    const LRESULT result = tk::Form::WindowProc(msg, wParam, lParam);
+    // The pictures and the link's font go with the window that shows them.
+    if (msg == WM_NCDESTROY) {
         logo2000_.reset();
         logoXP_.reset();
         logoVista_.reset();
         linkFont_.reset();
-        return result;
     }
-    }
-    return tk::Form::WindowProc(msg, wParam, lParam);
+    return result;
 }

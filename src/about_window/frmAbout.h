@@ -1,10 +1,14 @@
 #pragma once
 // The About window: the program's name and version, the systems it was tested on, and a link
 // to the homepage.
+#include "base/handle.h"
 #include "toolkit/app.h"
-#include "toolkit/window.h"
+#include "toolkit/button.h"
+#include "toolkit/form.h"
+#include "toolkit/frame.h"
+#include "toolkit/image.h"
+#include "toolkit/label.h"
 
-#include <functional>
 #include <string>
 
 // The author's homepage, opened by the "Homepage" link.
@@ -35,12 +39,6 @@ public:
     void lblHomepage_Click();
     void cmdOK_Click();
 
-    // The shell call that opens the homepage; tests replace it. Its result is never examined.
-    using ShellExecuteFn =
-        std::function<HINSTANCE(HWND owner, const char* operation, const char* file,
-                                const char* parameters, const char* directory, int showCommand)>;
-    static ShellExecuteFn ShellExecuteCall;
-
 protected:
     void CreateControls() override;
     void OnMenuCommand(UINT id) override;
@@ -48,11 +46,10 @@ protected:
 
 private:
     // The pictures stay with the window that shows them; each load makes its own.
-    tk::unique_hbitmap logo2000_;
-    tk::unique_hbitmap logoXP_;
-    tk::unique_hbitmap logoVista_;
-    tk::unique_hfont linkFont_;
-    HCURSOR handCursor_ = nullptr;
+    base::unique_hbitmap logo2000_;
+    base::unique_hbitmap logoXP_;
+    base::unique_hbitmap logoVista_;
+    base::unique_hfont linkFont_;
 };
 
 // The one About window of the program, created (not loaded) on first use.

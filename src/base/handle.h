@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <utility>
 
-namespace tk {
+namespace base {
 
 template <typename Traits> class unique_any {
 public:
@@ -96,4 +96,4 @@ using unique_hbitmap = unique_any<hbitmap_traits>;
 using unique_hmenu = unique_any<hmenu_traits>;
 using unique_hwnd = unique_any<hwnd_traits>;
 
-} // namespace tk
+} // namespace base

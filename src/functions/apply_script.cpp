@@ -1,7 +1,8 @@
 #include "functions/apply_script.h"
 
-#include "functions/run.h"
-#include "toolkit/handle.h"
+#include "base/error_text.h"
+#include "base/handle.h"
+#include "base/platform.h"
 
 #include <windows.h>
 
@@ -9,11 +10,6 @@
 #include <utility>
 
 namespace {
-
-ScriptWriter& TestWriter() {
-    static ScriptWriter writer;
-    return writer;
-}
 
 bool IsControl(unsigned char c) {
     return c < 0x20 || c == 0x7F;
@@ -162,9 +158,17 @@ std::int32_t ApplyStepTotal(const ProfileRecord& profile) {
     return static_cast<std::int32_t>(address + 1 + UsedPart(profile.DNS).size());
 }
 
+std::string ScriptPath(const std::string& folder) {
+    return folder + "\\" + kScriptFileName;
+}
+
+std::string ProgressPath(const std::string& folder) {
+    return folder + "\\" + kProgressFileName;
+}
+
 std::string BuildProgressLine(std::int32_t step, std::int32_t total, const std::string& folder) {
     return "echo " + std::to_string(step) + "/" + std::to_string(total) + ">\"" +
-           DoublePercent(folder) + "\\_progress.tmp\"";
+           DoublePercent(ProgressPath(folder)) + "\"";
 }
 
 std::vector<std::string> BuildApplyScript(const ProfileRecord& profile, const std::string& folder,
@@ -284,27 +288,27 @@ bool WriteScriptFile(const std::string& path, const std::vector<std::string>& li
     bool exact = false;
     DWORD conversionError = 0;
     if (!ToConsoleCodePage(text, oem, exact, conversionError)) {
-        error = SystemErrorText(conversionError);
+        error = base::SystemErrorText(conversionError);
         return false;
     }
 
-    tk::unique_file file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    base::unique_file file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        error = SystemErrorText(GetLastError());
+        error = base::SystemErrorText(GetLastError());
         return false;
     }
     // A script cut short must not be left for anyone to run.
     auto fail = [&](DWORD code) {
-        error = SystemErrorText(code);
+        error = base::SystemErrorText(code);
         file.reset();
         DeleteFileA(path.c_str());
         return false;
     };
     DWORD written = 0;
     const auto size = static_cast<DWORD>(oem.size());
-    const BOOL wrote = TestWriter() ? TestWriter()(file.get(), oem.data(), size, &written)
-                                    : WriteFile(file.get(), oem.data(), size, &written, nullptr);
+    const BOOL wrote =
+        platform::Current().WriteFile(file.get(), oem.data(), size, &written, nullptr);
     if (!wrote)
         return fail(GetLastError());
     if (written != oem.size())
@@ -312,8 +316,4 @@ bool WriteScriptFile(const std::string& path, const std::vector<std::string>& li
     if (!CloseHandle(file.release()))
         return fail(GetLastError());
     return true;
-}
-
-void SetScriptWriterForTesting(ScriptWriter writer) {
-    TestWriter() = std::move(writer);
 }

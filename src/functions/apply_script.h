@@ -3,13 +3,17 @@
 // progress lines between them, written for the command interpreter.
 #include "globals/mdlGVars.h"
 
-#include <windows.h>
-
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+// The apply's two files, in the program's folder: the script, and the file its progress lines
+// write the current step into.
+inline constexpr const char kScriptFileName[] = "_ipshifter.cmd";
+inline constexpr const char kProgressFileName[] = "_progress.tmp";
+std::string ScriptPath(const std::string& folder);
+std::string ProgressPath(const std::string& folder);
 
 // The longest value of a profile field that may go into the script; the profile file cannot hold
 // a longer one either.
@@ -50,7 +54,3 @@ std::optional<std::string> CheckProfileForScript(const ProfileRecord& profile);
 // in it, or too long) is refused before anything is written.
 bool WriteScriptFile(const std::string& path, const std::vector<std::string>& lines,
                      std::string& error);
-
-// Test seam for the call that writes the script's bytes; an empty writer brings WriteFile back.
-using ScriptWriter = std::function<BOOL(HANDLE file, const char* data, DWORD size, DWORD* written)>;
-void SetScriptWriterForTesting(ScriptWriter writer);

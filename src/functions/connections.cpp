@@ -1,7 +1,7 @@
 #include "functions/connections.h"
 
 #include "registry/mdlRegistry.h"
-#include "toolkit/handle.h"
+#include "base/handle.h"
 
 #include <windows.h>
 
@@ -13,7 +13,6 @@ namespace {
 
 const std::string kNetworkKey = "SYSTEM\\CurrentControlSet\\Control\\Network\\";
 constexpr DWORD kNameChars = 255;
-const std::string kNoConnection = "_";
 
 // Subkey `index` of `key`. A name too long for the buffer (ERROR_MORE_DATA) still counts as a
 // key found. Any other failure ends the walk: it would repeat for every later index.
@@ -41,7 +40,7 @@ using ConnectionFilter = std::function<bool(const std::string& connectionPath)>;
 std::vector<std::string> ListConnections(const ClassFilter& classPasses,
                                          const ConnectionFilter& connectionPasses) {
     std::vector<std::string> names{kNoConnection};
-    tk::unique_hkey network;
+    base::unique_hkey network;
     if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kNetworkKey.c_str(), network.put()) != ERROR_SUCCESS)
         return names;
 
@@ -53,7 +52,7 @@ std::vector<std::string> ListConnections(const ClassFilter& classPasses,
         const std::string classPath = kNetworkKey + className;
         if (!classPasses(classPath))
             continue;
-        tk::unique_hkey classKey;
+        base::unique_hkey classKey;
         if (RegOpenKeyA(HKEY_LOCAL_MACHINE, classPath.c_str(), classKey.put()) != ERROR_SUCCESS)
             continue;
 
@@ -98,4 +97,8 @@ std::vector<std::string> ListConnectionsByMediaSubType() {
 std::vector<std::string> ListPciConnections() {
     return ListConnections(
         AnyClass, [](const std::string& path) { return PnpInstanceId(path).starts_with("PCI\\"); });
+}
+
+std::string FirstConnection(const std::vector<std::string>& names) {
+    return names.empty() ? std::string(kNoConnection) : names.front();
 }

@@ -6,6 +6,12 @@
 #include <string>
 #include <vector>
 
+// The element of a list of connection names that stands for "no connection found".
+inline constexpr const char kNoConnection[] = "_";
+
+// The connection a new or incomplete profile gets: the first one found, or the placeholder.
+std::string FirstConnection(const std::vector<std::string>& names);
+
 // Windows 2000: connections with a PnpInstanceID, under the classes whose Class is "Net".
 std::vector<std::string> ListConnectionsWithPnpId();
 

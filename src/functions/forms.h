@@ -1,5 +1,5 @@
 #pragma once
-#include "toolkit/window.h"
+#include "toolkit/form.h"
 
 // Shows a form modally and waits until it closes. A form that cannot be shown (already on
 // screen, or failing to load) is passed over silently.

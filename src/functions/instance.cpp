@@ -69,14 +69,14 @@ HWND FindResident(std::uint32_t key, const char* windowClass, HWND self, DWORD t
     }
 }
 
-tk::unique_handle CreateNamedMutex(const std::string& name, bool& existed) {
-    tk::unique_handle mutex(CreateMutexA(nullptr, FALSE, name.c_str()));
+base::unique_handle CreateNamedMutex(const std::string& name, bool& existed) {
+    base::unique_handle mutex(CreateMutexA(nullptr, FALSE, name.c_str()));
     existed = mutex && GetLastError() == ERROR_ALREADY_EXISTS;
     return mutex;
 }
 
 bool NamedMutexExists(const std::string& name) {
-    tk::unique_handle mutex(OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()));
+    base::unique_handle mutex(OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()));
     return static_cast<bool>(mutex);
 }
 

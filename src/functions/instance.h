@@ -4,7 +4,7 @@
 // other folders, and other programs' windows, are never taken for it.
 #include <windows.h>
 
-#include "toolkit/handle.h"
+#include "base/handle.h"
 
 #include <cstdint>
 #include <string>
@@ -27,7 +27,7 @@ enum InstanceRequest : WPARAM {
 HWND FindResident(std::uint32_t key, const char* windowClass, HWND self, DWORD timeoutMs);
 
 // A mutex of that name; `existed` tells whether another process had made it already.
-tk::unique_handle CreateNamedMutex(const std::string& name, bool& existed);
+base::unique_handle CreateNamedMutex(const std::string& name, bool& existed);
 bool NamedMutexExists(const std::string& name);
 
 // Owns a mutex from a successful try until the end of its scope. A null mutex counts as owned:

@@ -2,34 +2,49 @@
 
 #include "functions/ip.h"
 
+#include "base/platform.h"
+
 #include <charconv>
 #include <cmath>
 #include <string_view>
 
 namespace {
 
-// Windows Sockets wants WSAStartup before any of its calls, inet_addr included; one session
-// serves the whole run.
+// Windows Sockets, looked up on first use (a start that checks no address does not load it).
+// It wants WSAStartup before any of its calls, inet_addr included; one session serves the whole
+// run.
 class WinsockSession {
 public:
     WinsockSession() {
+        using StartupFn = int(WINAPI*)(WORD, LPWSADATA);
+        auto startup = platform::LazyFunction<StartupFn>("ws2_32.dll", "WSAStartup");
+        inetAddr_ = platform::LazyFunction<InetAddrFn>("ws2_32.dll", "inet_addr");
         WSADATA data{};
-        started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        started_ = startup && startup(MAKEWORD(2, 2), &data) == 0;
     }
     ~WinsockSession() {
-        if (started_)
-            WSACleanup();
+        using CleanupFn = int(WINAPI*)();
+        if (!started_)
+            return;
+        if (auto cleanup = platform::LazyFunction<CleanupFn>("ws2_32.dll", "WSACleanup"))
+            cleanup();
     }
     WinsockSession(const WinsockSession&) = delete;
     WinsockSession& operator=(const WinsockSession&) = delete;
 
+    unsigned long InetAddr(const char* text) const {
+        return started_ && inetAddr_ ? inetAddr_(text) : INADDR_NONE;
+    }
+
 private:
+    using InetAddrFn = unsigned long(WINAPI*)(const char*);
+    InetAddrFn inetAddr_ = nullptr;
     bool started_ = false;
 };
 
 bool PassesInetAddr(const std::string& text) {
-    static WinsockSession session;
-    return inet_addr(text.c_str()) != INADDR_NONE;
+    static const WinsockSession session;
+    return session.InetAddr(text.c_str()) != INADDR_NONE;
 }
 
 // Hands out the characters of a text as Basic's Val sees them: blanks, tabs and line feeds do

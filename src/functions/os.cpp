@@ -1,5 +1,6 @@
 #include "functions/os.h"
 
+#include "base/platform.h"
 #include "toolkit/dialogs.h"
 
 #include <windows.h>
@@ -37,27 +38,10 @@ std::optional<std::int32_t> OsCodeFor(std::uint32_t platformId, std::uint32_t ma
     return std::nullopt;
 }
 
-namespace {
-std::optional<VersionReport> g_versionOverride;
-}
-
-void SetVersionReportForTesting(std::optional<VersionReport> report) {
-    g_versionOverride = report;
-}
-
 std::int32_t DetectOs() {
     OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof(info);
-    if (g_versionOverride) {
-        info.dwPlatformId = g_versionOverride->platformId;
-        info.dwMajorVersion = g_versionOverride->major;
-        info.dwMinorVersion = g_versionOverride->minor;
-    } else {
-#if defined(_MSC_VER)
-#pragma warning(suppress : 4996)
-#endif
-        GetVersionExA(&info);
-    }
+    platform::Current().GetVersionExA(&info);
     if (auto code = OsCodeFor(info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion))
         return *code;
     tk::MsgBox("Unknown OS detected: " + std::to_string(info.dwPlatformId) + "-" +

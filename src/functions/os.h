@@ -21,9 +21,3 @@ std::optional<std::int32_t> OsCodeFor(std::uint32_t platformId, std::uint32_t ma
 
 // Asks Windows for its version; an unknown one is reported in a message box and gives 0.
 std::int32_t DetectOs();
-
-struct VersionReport {
-    std::uint32_t platformId, major, minor;
-};
-// Makes DetectOs see the given report instead of asking Windows (tests only).
-void SetVersionReportForTesting(std::optional<VersionReport> report);

@@ -1,8 +1,10 @@
 #include "functions/profiles.h"
 
+#include "functions/connections.h"
 #include "globals/mdlGVars.h"
 #include "ini/modGestioneINI.h"
-#include "toolkit/handle.h"
+#include "base/handle.h"
+#include "base/platform.h"
 
 #include <windows.h>
 
@@ -180,7 +182,7 @@ DWORD WriteWhole(HANDLE file, const std::string& text) {
     while (done < text.size()) {
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 1u << 30));
         DWORD written = 0;
-        if (!WriteFile(file, text.data() + done, chunk, &written, nullptr))
+        if (!platform::Current().WriteFile(file, text.data() + done, chunk, &written, nullptr))
             return GetLastError();
         if (written == 0)
             return ERROR_WRITE_FAULT;
@@ -192,8 +194,8 @@ DWORD WriteWhole(HANDLE file, const std::string& text) {
 // Creates the file with the text, on the disk before it returns; `created` tells whether a file
 // of ours is there to remove after a failure.
 DWORD WriteNewFile(const std::string& path, const std::string& text, bool& created) {
-    tk::unique_file file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    base::unique_file file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     created = static_cast<bool>(file);
     if (!file)
         return GetLastError();
@@ -223,7 +225,7 @@ void LoadProfiles() {
             IniWriteString(kListSection, "COUNT", std::to_string(traced), IniPath);
         count = traced;
     }
-    const std::string defaultInterface = InterfaceNames.empty() ? "_" : InterfaceNames[0];
+    const std::string defaultInterface = FirstConnection(InterfaceNames);
 
     Profiles.clear();
     for (std::int16_t k = 0; k < count; ++k) {
@@ -282,6 +284,16 @@ SaveResult SaveProfiles() {
     if (created)
         RemoveFile(temp);
     return {false, error};
+}
+
+SaveResult MarkApplied(std::size_t index) {
+    const std::string connection = Profiles.at(index).INTERFACE;
+    for (ProfileRecord& p : Profiles) {
+        if (p.INTERFACE == connection)
+            p.SELECTED = 0;
+    }
+    Profiles[index].SELECTED = 1;
+    return SaveProfiles();
 }
 
 void ReloadSelectedMarks() {

@@ -27,6 +27,12 @@ struct SaveResult {
 // file stays as it was and no temporary file is left.
 SaveResult SaveProfiles();
 
+// Marks the profile as the one applied last to its connection (SELECTED 1, and 0 on the other
+// profiles of exactly that connection name) and saves the table. The marks reach the file only
+// through the save, which replaces it whole: written into the file one by one, a crash among
+// them could leave the connection with no profile marked, or a cut file.
+SaveResult MarkApplied(std::size_t index);
+
 // Takes the SELECTED marks of the table's profiles from the file, where another Ipshifter left
 // them after an apply. Nothing else changes and nothing is written.
 void ReloadSelectedMarks();

@@ -1,20 +1,17 @@
 #include "functions/run.h"
 
+#include "base/error_text.h"
+#include "base/handle.h"
+#include "base/platform.h"
 #include "toolkit/app.h"
-#include "toolkit/handle.h"
 
 #include <utility>
 #include <vector>
 
 namespace {
 
-ProcessStarter& TestStarter() {
-    static ProcessStarter starter;
-    return starter;
-}
-
 bool StartProcess(const std::string& command, std::int32_t windowStyle, DWORD& pid,
-                  std::string& error, tk::unique_handle& process) {
+                  std::string& error, base::unique_handle& process) {
     STARTUPINFOA si{};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESHOWWINDOW;
@@ -23,12 +20,12 @@ bool StartProcess(const std::string& command, std::int32_t windowStyle, DWORD& p
     // CreateProcessA may write into the command line.
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                        nullptr, &si, &pi)) {
-        error = SystemErrorText(GetLastError());
+    if (!platform::Current().CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE,
+                                            CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
+        error = base::SystemErrorText(GetLastError());
         return false;
     }
-    tk::unique_handle thread(pi.hThread);
+    base::unique_handle thread(pi.hThread);
     process.reset(pi.hProcess);
     pid = pi.dwProcessId;
     return true;
@@ -64,37 +61,20 @@ private:
 
 } // namespace
 
-std::string SystemErrorText(DWORD code) {
-    char buffer[1024] = {};
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             code, 0, buffer, sizeof(buffer), nullptr);
-    std::string text(buffer, n);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
-        text.pop_back();
-    if (text.empty())
-        text = "Error " + std::to_string(code) + ".";
-    return text;
-}
-
-void SetProcessStarterForTesting(ProcessStarter starter) {
-    TestStarter() = std::move(starter);
-}
-
 bool RunAndWait(const std::string& command, std::int32_t windowStyle, std::string& errorMessage,
-                std::int32_t timeoutSeconds, tk::unique_handle* stillRunning) {
+                std::int32_t timeoutSeconds, base::unique_handle* stillRunning) {
     DWORD pid = 0;
     std::string startError;
     // Held until the process is open by its ID: a process that ends at once can then neither
     // vanish nor hand its ID to another one in between.
-    tk::unique_handle started;
-    const bool ok = TestStarter() ? TestStarter()(command, windowStyle, pid, startError)
-                                  : StartProcess(command, windowStyle, pid, startError, started);
+    base::unique_handle started;
+    const bool ok = StartProcess(command, windowStyle, pid, startError, started);
     if (!ok) {
         errorMessage = startError;
         return false;
     }
 
-    tk::unique_handle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
+    base::unique_handle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
     started.reset();
     if (!process) {
         errorMessage = "This program could not determine whether the process started."

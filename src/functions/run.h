@@ -2,10 +2,9 @@
 // Starting a program and waiting for it while the window keeps handling its events.
 #include <windows.h>
 
-#include "toolkit/handle.h"
+#include "base/handle.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 // Starts the command (passed unchanged, so a path with spaces comes quoted) and polls it every
@@ -13,13 +12,4 @@
 // time-out the process runs on; `stillRunning`, when given, then receives its handle (query
 // access only), so that the caller can tell when it has ended.
 bool RunAndWait(const std::string& command, std::int32_t windowStyle, std::string& errorMessage,
-                std::int32_t timeoutSeconds, tk::unique_handle* stillRunning = nullptr);
-
-// Test seam for the process start; the default creates the process for real.
-using ProcessStarter = std::function<bool(const std::string& command, std::int32_t windowStyle,
-                                          DWORD& pid, std::string& error)>;
-// An empty starter brings the real one back.
-void SetProcessStarterForTesting(ProcessStarter starter);
-
-// The platform's description of an error code, without its trailing line break.
-std::string SystemErrorText(DWORD code);
+                std::int32_t timeoutSeconds, base::unique_handle* stillRunning = nullptr);

@@ -1,6 +1,9 @@
 #include "main_window/frmMain.h"
 
+#include "base/program_folder.h"
+
 #include "about_window/frmAbout.h"
+#include "functions/address_text.h"
 #include "functions/cmdline.h"
 #include "functions/connections.h"
 #include "functions/forms.h"
@@ -13,11 +16,7 @@
 #include "resource.h"
 #include "toolkit/app.h"
 #include "toolkit/dialogs.h"
-#include "toolkit/message_filter.h"
 #include "tray_icon/CSystrayIcon.h"
-
-#include <cmath>
-#include <cstdlib>
 
 namespace {
 
@@ -110,19 +109,6 @@ int frmMain::SelectedProfileIndex() const {
     return index >= 0 && static_cast<size_t>(index) < Profiles.size() ? index : -1;
 }
 
-namespace {
-
-std::string JoinLines(const std::vector<std::string>& items) {
-    std::string text;
-    for (const auto& item : items)
-        text += item + "\r\n";
-    if (!text.empty())
-        text.resize(text.size() - 2);
-    return text;
-}
-
-} // namespace
-
 void frmMain::cmbProfiles_Click() {
     const int index = SelectedProfileIndex();
     const bool chosen = index != -1;
@@ -152,11 +138,11 @@ void frmMain::cmbProfiles_Click() {
         }
     }
     chkDHCP.SetValue(p.DHCP);
-    txtIP.SetText(JoinLines(p.IP));
+    txtIP.SetText(TextFromAddresses(p.IP));
     txtSUBNET.SetText(p.SUBNET);
     txtGATEWAY.SetText(p.GATEWAY);
     txtMETRIC.SetText(std::to_string(p.METRIC));
-    txtDNS.SetText(JoinLines(p.DNS));
+    txtDNS.SetText(TextFromAddresses(p.DNS));
 }
 
 void frmMain::chkDHCP_Click() {
@@ -178,95 +164,13 @@ void frmMain::txtSUBNET_GotFocus() {
         txtSUBNET.SetText("255.255.255.0");
 }
 
-tk::unique_hmenu frmMain::BuildTrayMenu() const {
-    tk::unique_hmenu menu(CreatePopupMenu());
-    for (int k = 0; k <= mnuProfile.UBound(); ++k)
-        tk::AppendMenuElement(menu.get(), mnuProfile[k], kMenuProfileBase + static_cast<UINT>(k));
-    tk::AppendMenuElement(menu.get(), mnuLine02, 0);
-    tk::AppendMenuElement(menu.get(), mnuSetup, kMenuSetup);
-    tk::AppendMenuElement(menu.get(), mnuAbout, kMenuAbout);
-    tk::AppendMenuElement(menu.get(), mnuLine03, 0);
-    tk::AppendMenuElement(menu.get(), mnuExit, kMenuExit);
-    return menu;
-}
-
-void frmMain::OnMenuCommand(UINT id) {
-    if (id == kMenuSetup)
-        mnuSetup_Click();
-    else if (id == kMenuAbout)
-        mnuAbout_Click();
-    else if (id == kMenuExit)
-        mnuExit_Click();
-    else if (id >= kMenuProfileBase && id <= kMenuProfileBase + 0x7FFF)
-        mnuProfile_Click(static_cast<int>(id - kMenuProfileBase));
-}
-
-void frmMain::mnuAbout_Click() {
-    ShowFormModal(AboutForm());
-}
-
-void frmMain::Form_MouseMove(int /*button*/, int /*shift*/, float x, float /*y*/) {
-    // The tray icon reports its mouse message in place of the horizontal position.
-    const long message = std::lround(x / tk::TwipsPerPixelX());
-    switch (message) {
-    case WM_LBUTTONUP:
-        // A single click only repaints the window; the double click shows it.
-        if (Loaded())
-            RedrawWindow(hwnd(), nullptr, nullptr,
-                         RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        break;
-    case WM_LBUTTONDBLCLK:
-        Show();
-        break;
-    case WM_RBUTTONUP: {
-        for (int k = 0; k <= mnuProfile.UBound(); ++k) {
-            const std::string& tag = mnuProfile[k].Tag;
-            char* end = nullptr;
-            const long i = std::strtol(tag.c_str(), &end, 10);
-            if (tag.empty() || *end != '\0' || i < 0 || static_cast<size_t>(i) >= Profiles.size())
-                continue;
-            mnuProfile[k].Checked = Profiles[static_cast<size_t>(i)].SELECTED != 0;
-        }
-        cmdSave.SetFocus();
-        tk::unique_hmenu menu = BuildTrayMenu();
-        const UINT chosen = PopupMenu(menu.get());
-        menu.reset();
-        if (chosen)
-            OnMenuCommand(chosen);
-        break;
-    }
-    default:
-        break;
-    }
-}
-
-namespace {
-
-// Explorer broadcasts this after a restart; its new tray knows no icons yet.
-UINT TaskbarCreatedMessage() {
-    static const UINT message = RegisterWindowMessageA("TaskbarCreated");
-    return message;
-}
-
-} // namespace
-
 LRESULT frmMain::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg != 0 && msg == TaskbarCreatedMessage()) {
-        if (SysIcon)
-            SysIcon->RestoreAfterShellRestart();
+    LRESULT result = 0;
+    if (OnShellRestart(msg))
         return 0;
-    }
-    if (msg != 0 && msg == InstanceMessage()) {
-        // Only the resident answers, and only requests about its own profile file.
-        if (!residentMutex_ || static_cast<std::uint32_t>(lParam) != instanceKey_)
-            return 0;
-        return OnInstanceRequest(wParam);
-    }
+    if (OnInstanceRequest(msg, wParam, lParam, result))
+        return result;
     return tk::Form::WindowProc(msg, wParam, lParam);
-}
-
-void frmMain::mnuSetup_Click() {
-    Show();
 }
 
 void frmMain::cmdAbout_Click() {
@@ -274,8 +178,8 @@ void frmMain::cmdAbout_Click() {
 }
 
 void frmMain::Form_Load() {
-    tk::ChangeDirectory(tk::AppPath());
-    IniPath = tk::AppPath() + "\\Ipshifter.ini";
+    tk::ChangeDirectory(base::ProgramFolder());
+    IniPath = base::ProgramFolder() + "\\Ipshifter.ini";
 
     switch (DetectOs()) {
     case kOsWin2000:
@@ -320,13 +224,7 @@ void frmMain::Form_Load() {
             return;
     }
 
-    // Elevated by its manifest, the program would not hear from the shell otherwise.
-    tk::AllowMessageFromLowerIntegrity(hwnd(), TaskbarCreatedMessage());
-    tk::AllowMessageFromLowerIntegrity(hwnd(), kTrayCallbackMessage);
-    SetTrayCallback(kTrayCallbackMessage, CSystrayIcon::kIconId);
-    SysIcon = std::make_unique<CSystrayIcon>();
-    SysIcon->Initialize(hwnd(), SmallIcon(), "Ipshifter", kTrayCallbackMessage);
-    SysIcon->ShowIcon();
+    PutIconInTray();
     Hide();
 }
 

@@ -1,8 +1,16 @@
 #pragma once
 // The main window: profile list and commands, the edit fields of the chosen profile, the wait
 // panel shown while a profile is applied, and the tray menu tree.
-#include "toolkit/handle.h"
-#include "toolkit/window.h"
+#include "base/handle.h"
+#include "functions/profiles.h"
+#include "toolkit/button.h"
+#include "toolkit/check_box.h"
+#include "toolkit/combo_box.h"
+#include "toolkit/form.h"
+#include "toolkit/frame.h"
+#include "toolkit/label.h"
+#include "toolkit/menu.h"
+#include "toolkit/text_box.h"
 
 #include <cstdint>
 #include <memory>
@@ -84,7 +92,7 @@ public:
     // The profile index behind the selected list entry, or -1 for a heading or no selection.
     int SelectedProfileIndex() const;
     // The tray menu as it would open now.
-    tk::unique_hmenu BuildTrayMenu() const;
+    base::unique_hmenu BuildTrayMenu() const;
 
     // The shell reports the tray icon's clicks with this message, which nothing else sends: real
     // mouse moves over the window, wherever they are, can never pass for one.
@@ -106,15 +114,21 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Puts the icon into the notification area, where the shell can reach the window.
+    void PutIconInTray();
     // Becomes the program in the tray for this profile file, or, when another process already
     // is, shows that one's window and unloads this one (true).
     bool HandOverToResident();
     // After an apply from the command line: the resident takes the new marks from the file.
     void TellResidentMarksChanged();
-    LRESULT OnInstanceRequest(WPARAM request);
-    // Saves the whole table; when the file cannot be replaced, the user is told where and why
-    // (the table keeps the edits). The platform's description of the failure, or empty.
-    std::string SaveProfilesOrReport();
+    // A request of another Ipshifter of this profile file; false for any other message.
+    bool OnInstanceRequest(UINT msg, WPARAM request, LPARAM key, LRESULT& result);
+    // Explorer restarted: the icon goes back into its new tray. False for any other message.
+    bool OnShellRestart(UINT msg);
+    // Tells the user where and why a save failed (the table keeps the edits); the platform's
+    // description of the failure, or empty after a save that worked.
+    std::string ReportSaveFailure(const SaveResult& saved);
+    std::string SaveProfilesOrReport() { return ReportSaveFailure(SaveProfiles()); }
     // Whether an apply may start now; when not, the user is told why. `lockOwned`: this process
     // owns the folder's apply lock.
     bool ApplyMayStart(bool lockOwned);
@@ -128,13 +142,13 @@ private:
     bool closeAfterApply_ = false;
     // A script that outlived its time-out (query access), and the extra hold on the apply lock
     // that keeps other processes from writing the script under it.
-    tk::unique_handle lateScript_;
+    base::unique_handle lateScript_;
     bool lockHeldForLateScript_ = false;
     std::uint32_t instanceKey_ = 0;
     // Held for the whole run by the process that stays in the tray.
-    tk::unique_handle residentMutex_;
+    base::unique_handle residentMutex_;
     // Owned, across processes, by the one that writes and runs the script.
-    tk::unique_handle applyMutex_;
+    base::unique_handle applyMutex_;
 };
 
 // The one main window of the program, created (not loaded) on first use.

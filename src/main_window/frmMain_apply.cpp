@@ -1,6 +1,8 @@
 // Applying a profile: mark it, save, write the script, run it hidden and show its progress.
 #include "main_window/frmMain.h"
 
+#include "base/program_folder.h"
+
 #include "functions/apply_script.h"
 #include "functions/cmdline.h"
 #include "functions/instance.h"
@@ -9,7 +11,7 @@
 #include "globals/mdlGVars.h"
 #include "toolkit/app.h"
 #include "toolkit/dialogs.h"
-#include "toolkit/handle.h"
+#include "base/handle.h"
 #include "tray_icon/CSystrayIcon.h"
 
 #include <utility>
@@ -24,12 +26,12 @@ constexpr const char* kLateScriptMessage =
 
 int g_applyTimeoutSeconds = frmMain::kApplyTimeoutSeconds;
 
-std::string ScriptPath() {
-    return tk::AppPath() + "\\_ipshifter.cmd";
+std::string ScriptFile() {
+    return ScriptPath(base::ProgramFolder());
 }
 
-std::string ProgressPath() {
-    return tk::AppPath() + "\\_progress.tmp";
+std::string ProgressFile() {
+    return ProgressPath(base::ProgramFolder());
 }
 
 } // namespace
@@ -59,8 +61,8 @@ bool frmMain::LateScriptRunning() {
     lateScript_.reset();
     if (std::exchange(lockHeldForLateScript_, false))
         ReleaseMutex(applyMutex_.get());
-    DeleteFileA(ScriptPath().c_str());
-    DeleteFileA(ProgressPath().c_str());
+    DeleteFileA(ScriptFile().c_str());
+    DeleteFileA(ProgressFile().c_str());
     return false;
 }
 
@@ -114,24 +116,15 @@ void frmMain::cmdSetProfile_Click() {
         return;
     }
 
-    // The marks reach the file only through the save, which replaces it whole: written into the
-    // file one by one, a crash among them would leave the connection with no profile marked, or
-    // a cut file.
-    const std::string connection = Profiles[static_cast<size_t>(chosen)].INTERFACE;
-    for (auto& p : Profiles) {
-        if (p.INTERFACE == connection)
-            p.SELECTED = 0;
-    }
-    Profiles[static_cast<size_t>(chosen)].SELECTED = 1;
     // A failed save is told, and the profile is applied all the same.
-    const std::string saveFailure = SaveProfilesOrReport();
+    const std::string saveFailure = ReportSaveFailure(MarkApplied(static_cast<size_t>(chosen)));
     if (saveFailure.empty())
         TellResidentMarksChanged();
 
-    const std::string scriptPath = ScriptPath();
-    const auto lines =
-        BuildApplyScript(Profiles[static_cast<size_t>(chosen)], ProgressFolder(tk::AppPath()),
-                         !GetCommandLineArg("PROFILE").empty());
+    const std::string scriptPath = ScriptFile();
+    const auto lines = BuildApplyScript(Profiles[static_cast<size_t>(chosen)],
+                                        ProgressFolder(base::ProgramFolder()),
+                                        !GetCommandLineArg("PROFILE").empty());
     std::string error;
     if (!WriteScriptFile(scriptPath, lines, error)) {
         // A folder that cannot be written was reported with the save already.
@@ -152,7 +145,7 @@ void frmMain::cmdSetProfile_Click() {
             tmrLateScript.SetInterval(1000);
         }
         DeleteFileA(scriptPath.c_str());
-        DeleteFileA(ProgressPath().c_str());
+        DeleteFileA(ProgressFile().c_str());
         if (!errorMessage.empty())
             tk::MsgBox(errorMessage, tk::MsgButtons::Ok, tk::MsgIcon::Critical);
     }
@@ -161,11 +154,11 @@ void frmMain::cmdSetProfile_Click() {
 }
 
 void frmMain::tmrProgress_Timer() {
-    const std::string path = ProgressPath();
+    const std::string path = ProgressFile();
     // The script replaces the file while we read it: share everything, and give up quietly.
-    tk::unique_file file(CreateFileA(path.c_str(), GENERIC_READ,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    base::unique_file file(CreateFileA(path.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return;
     char buffer[256];
@@ -177,19 +170,4 @@ void frmMain::tmrProgress_Timer() {
     if (end != std::string::npos)
         line.resize(end);
     lblProgress.SetCaption("Step " + line);
-}
-
-void frmMain::mnuProfile_Click(int index) {
-    // Refused before the window or the selection changes.
-    if (!ApplyMayStart(ScopedTryLock(applyMutex_.get()).Owned()))
-        return;
-    const bool shownHere = !Visible();
-    if (shownHere) {
-        Show();
-        tk::DoEvents();
-    }
-    cmbProfiles.SetListIndex(index - 1);
-    cmdSetProfile_Click();
-    if (shownHere)
-        Hide();
 }

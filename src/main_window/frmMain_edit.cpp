@@ -1,37 +1,20 @@
 // The editing commands of the main window: New, Edit (rename), Delete and Save.
 #include "main_window/frmMain.h"
 
+#include "base/error_text.h"
+#include "functions/address_text.h"
+#include "functions/connections.h"
 #include "functions/ip.h"
 #include "functions/profile_list.h"
 #include "functions/profiles.h"
-#include "functions/run.h"
 #include "globals/mdlGVars.h"
 #include "toolkit/dialogs.h"
 
 namespace {
 
-// The lines of a multi-line box; every CR LF separates two elements.
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    for (;;) {
-        const size_t brk = text.find("\r\n", start);
-        if (brk == std::string::npos) {
-            out.push_back(text.substr(start));
-            return out;
-        }
-        out.push_back(text.substr(start, brk - start));
-        start = brk + 2;
-    }
-}
-
-// A list with one empty element: no addresses, no servers.
-const std::vector<std::string> kNone{""};
-
 // An empty box stands for "none" and is not checked; otherwise every line is an element.
 std::vector<std::string> ListFromBox(const tk::TextBox& box) {
-    const std::string text = box.Text();
-    return text.empty() ? kNone : SplitLines(text);
+    return AddressesFromText(box.Text());
 }
 
 std::string TrimBlanks(const std::string& text) {
@@ -47,11 +30,10 @@ void Refuse(const std::string& message) {
 
 } // namespace
 
-std::string frmMain::SaveProfilesOrReport() {
-    const SaveResult saved = SaveProfiles();
+std::string frmMain::ReportSaveFailure(const SaveResult& saved) {
     if (saved.ok)
         return {};
-    const std::string reason = SystemErrorText(saved.error);
+    const std::string reason = base::SystemErrorText(saved.error);
     tk::MsgBox("The profiles could not be saved to\r\n" + IniPath + "\r\n\r\n" + reason +
                    "\r\n\r\nIpshifter keeps your changes and saves them with the next change "
                    "once the file can be written.",
@@ -65,10 +47,10 @@ void frmMain::cmdNewProfile_Click() {
         return;
     ProfileRecord p;
     p.NAME = name;
-    p.INTERFACE = InterfaceNames.empty() ? std::string("_") : InterfaceNames.front();
+    p.INTERFACE = FirstConnection(InterfaceNames);
     p.METRIC = 1;
-    p.IP = {""};
-    p.DNS = {""};
+    p.IP = NoAddresses();
+    p.DNS = NoAddresses();
     Profiles.push_back(p);
     const int n = static_cast<int>(Profiles.size()) - 1;
     SaveProfilesOrReport();
@@ -128,7 +110,7 @@ void frmMain::cmdSave_Click() {
         p.INTERFACE = cmbINTERFACE.Text();
         p.DHCP = static_cast<std::uint8_t>(chkDHCP.Value());
         p.IP = ListFromBox(txtIP);
-        if (p.IP != kNone && !IsValidIp(p.IP))
+        if (p.IP != NoAddresses() && !IsValidIp(p.IP))
             return Refuse("Invalid IP addresses specified");
         p.SUBNET = txtSUBNET.Text();
         if (!IsValidIp(p.SUBNET))
@@ -144,7 +126,7 @@ void frmMain::cmdSave_Click() {
                           "2147483647");
         p.METRIC = *metric;
         p.DNS = ListFromBox(txtDNS);
-        if (p.DNS != kNone && !IsValidIp(p.DNS))
+        if (p.DNS != NoAddresses() && !IsValidIp(p.DNS))
             return Refuse("Invalid DNS addresses specified");
     }
     SaveProfilesOrReport();

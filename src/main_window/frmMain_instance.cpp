@@ -42,17 +42,25 @@ void frmMain::TellResidentMarksChanged() {
                      static_cast<LPARAM>(instanceKey_));
 }
 
-LRESULT frmMain::OnInstanceRequest(WPARAM request) {
+bool frmMain::OnInstanceRequest(UINT msg, WPARAM request, LPARAM key, LRESULT& result) {
+    if (msg == 0 || msg != InstanceMessage())
+        return false;
+    result = 0;
+    // Only the resident answers, and only requests about its own profile file.
+    if (!residentMutex_ || static_cast<std::uint32_t>(key) != instanceKey_)
+        return true;
     switch (request) {
     case kInstanceIdentify:
-        return static_cast<LRESULT>(instanceKey_);
+        result = static_cast<LRESULT>(instanceKey_);
+        break;
     case kInstanceShowWindow:
         mnuSetup_Click();
-        return 0;
+        break;
     case kInstanceReloadMarks:
         ReloadSelectedMarks();
-        return 0;
+        break;
     default:
-        return 0;
+        break;
     }
+    return true;
 }

@@ -1,6 +1,6 @@
 #include "registry/mdlRegistry.h"
 
-#include "toolkit/handle.h"
+#include "base/handle.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <vector>
 
 std::string RegReadString(HKEY root, const std::string& path, const std::string& valueName) {
-    tk::unique_hkey key;
+    base::unique_hkey key;
     if (RegOpenKeyA(root, path.c_str(), key.put()) != ERROR_SUCCESS)
         return {};
     // An empty path hands back the root itself, which is not ours to close.

@@ -2,15 +2,15 @@
 
 #include <windows.h>
 
+#include "base/platform.h"
+
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace tk {
 namespace {
 
-std::optional<std::string> g_appPathOverride;
-std::optional<std::string> g_commandLineOverride;
-std::function<void()> g_endProgram;
 std::vector<HWND> g_dialogWindows;
 
 bool TranslateForDialogs(MSG& msg) {
@@ -30,54 +30,27 @@ void Dispatch(MSG& msg) {
 
 } // namespace
 
-std::string AppExePath() {
-    std::vector<char> buf(MAX_PATH);
-    for (;;) {
-        DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-        if (n == 0)
-            return {};
-        if (n < buf.size())
-            return std::string(buf.data(), n);
-        buf.resize(buf.size() * 2);
-    }
-}
-
-std::string AppPath() {
-    if (g_appPathOverride)
-        return *g_appPathOverride;
-    std::string exe = AppExePath();
-    auto slash = exe.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : exe.substr(0, slash);
-}
-
-void SetAppPathForTesting(std::optional<std::string> folder) {
-    g_appPathOverride = std::move(folder);
-}
-
-FileVersion ReadFileVersion(const std::string& exePath) {
-    FileVersion v;
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(exePath.c_str(), &ignored);
-    if (size == 0)
-        return v;
-    std::vector<char> data(size);
-    if (!GetFileVersionInfoA(exePath.c_str(), 0, size, data.data()))
-        return v;
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT len = 0;
-    char root[] = "\\";
-    if (!VerQueryValueA(data.data(), root, reinterpret_cast<void**>(&info), &len) || !info ||
-        len < sizeof(VS_FIXEDFILEINFO))
-        return v;
-    v.major = HIWORD(info->dwFileVersionMS);
-    v.minor = LOWORD(info->dwFileVersionMS);
-    v.patch = HIWORD(info->dwFileVersionLS);
-    v.revision = LOWORD(info->dwFileVersionLS);
-    return v;
-}
-
 FileVersion AppVersion() {
-    return ReadFileVersion(AppExePath());
+    FileVersion v;
+    HMODULE self = GetModuleHandleA(nullptr);
+    HRSRC info = FindResourceA(self, MAKEINTRESOURCEA(1), reinterpret_cast<LPCSTR>(RT_VERSION));
+    HGLOBAL loaded = info ? LoadResource(self, info) : nullptr;
+    const auto* data = static_cast<const unsigned char*>(loaded ? LockResource(loaded) : nullptr);
+    const DWORD size = info ? SizeofResource(self, info) : 0;
+    // The fixed part of a version resource starts with its signature, on a 4-byte boundary.
+    constexpr DWORD kSignature = 0xFEEF04BD;
+    for (DWORD at = 0; data && at + sizeof(VS_FIXEDFILEINFO) <= size; at += 4) {
+        VS_FIXEDFILEINFO fixed;
+        std::memcpy(&fixed, data + at, sizeof(fixed));
+        if (fixed.dwSignature != kSignature)
+            continue;
+        v.major = HIWORD(fixed.dwFileVersionMS);
+        v.minor = LOWORD(fixed.dwFileVersionMS);
+        v.patch = HIWORD(fixed.dwFileVersionLS);
+        v.revision = LOWORD(fixed.dwFileVersionLS);
+        break;
+    }
+    return v;
 }
 
 std::string ArgumentsFromCommandLine(const std::string& full) {
@@ -97,14 +70,8 @@ std::string ArgumentsFromCommandLine(const std::string& full) {
 }
 
 std::string CommandLineText() {
-    if (g_commandLineOverride)
-        return *g_commandLineOverride;
-    const char* cmd = GetCommandLineA();
+    const char* cmd = platform::Current().GetCommandLineA();
     return ArgumentsFromCommandLine(cmd ? cmd : "");
-}
-
-void SetCommandLineForTesting(std::optional<std::string> args) {
-    g_commandLineOverride = std::move(args);
 }
 
 bool ChangeDirectory(const std::string& folder) {
@@ -161,15 +128,7 @@ void UnregisterDialogWindow(void* hwnd) {
 }
 
 void EndProgram() {
-    if (g_endProgram) {
-        g_endProgram();
-        return;
-    }
-    ExitProcess(0);
-}
-
-void SetEndProgramHandler(std::function<void()> handler) {
-    g_endProgram = std::move(handler);
+    platform::Current().ExitProcess(0);
 }
 
 } // namespace tk

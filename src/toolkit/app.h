@@ -1,8 +1,7 @@
 #pragma once
-// Program-wide services of the window toolkit: the program's folder, version and command line,
-// event processing and ending the program. Each value a test must control has an override.
+// Program-wide services of the window toolkit: the program's version and command line, the
+// message loops and ending the program.
 #include <functional>
-#include <optional>
 #include <string>
 
 namespace tk {
@@ -10,27 +9,17 @@ namespace tk {
 // The caption of every message box and input box.
 inline constexpr const char* kAppTitle = "Ipshifter";
 
-// The folder of the running executable, without a trailing backslash.
-std::string AppPath();
-void SetAppPathForTesting(std::optional<std::string> folder);
-
-// The full path of the running executable.
-std::string AppExePath();
-
 struct FileVersion {
     int major = 0;
     int minor = 0;
     int patch = 0;
     int revision = 0;
 };
-// The file version of the given module file, or all zeros when it has none.
-FileVersion ReadFileVersion(const std::string& exePath);
-// The version of the running executable (the program's own resource).
+// The file version in the running executable's own version resource; all zeros without one.
 FileVersion AppVersion();
 
 // The arguments of the command line: the text after the program's own path.
 std::string CommandLineText();
-void SetCommandLineForTesting(std::optional<std::string> args);
 // Cuts the program token (quoted or not) and the blanks after it from a whole command line.
 std::string ArgumentsFromCommandLine(const std::string& fullCommandLine);
 
@@ -47,8 +36,7 @@ void RunMessageLoopUntil(const std::function<bool()>& done);
 void RegisterDialogWindow(void* hwnd);
 void UnregisterDialogWindow(void* hwnd);
 
-// Ends the program at once. Tests replace it; the replacement returns to the caller.
+// Ends the program at once, with exit code 0.
 void EndProgram();
-void SetEndProgramHandler(std::function<void()> handler);
 
 } // namespace tk

@@ -1,5 +1,8 @@
 #include "toolkit/dialogs.h"
 
+#include <windows.h>
+
+#include "base/platform.h"
 #include "toolkit/app.h"
 
 #include <cstring>
@@ -8,18 +11,14 @@
 namespace tk {
 namespace {
 
-MessageBoxHandler g_messageBox;
-InputBoxHandler g_inputBox;
-PopupHandler g_popup;
-
 HWND OwnerWindow() {
     HWND active = GetActiveWindow();
     return active && IsWindowVisible(active) ? active : nullptr;
 }
 
 // The input box is a dialog template built in memory: no resource script to keep in step.
-constexpr WORD kIdPrompt = 100;
-constexpr WORD kIdEdit = 101;
+constexpr WORD kIdPrompt = kInputBoxPromptId;
+constexpr WORD kIdEdit = kInputBoxTextId;
 
 struct InputBoxState {
     const std::string* prompt;
@@ -96,11 +95,9 @@ INT_PTR CALLBACK InputBoxProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) 
 
 } // namespace
 
-namespace {
-
-MsgResult ShowRealMessageBox(const MessageBoxRequest& request) {
-    UINT type = request.buttons == MsgButtons::YesNo ? MB_YESNO : MB_OK;
-    switch (request.icon) {
+MsgResult MsgBox(const std::string& prompt, MsgButtons buttons, MsgIcon icon) {
+    UINT type = buttons == MsgButtons::YesNo ? MB_YESNO : MB_OK;
+    switch (icon) {
     case MsgIcon::Critical:
         type |= MB_ICONSTOP;
         break;
@@ -113,13 +110,14 @@ MsgResult ShowRealMessageBox(const MessageBoxRequest& request) {
     case MsgIcon::None:
         break;
     }
-    int r = MessageBoxA(OwnerWindow(), request.prompt.c_str(), kAppTitle, type | MB_SETFOREGROUND);
-    if (request.buttons == MsgButtons::YesNo)
+    const int r = platform::Current().MessageBoxA(OwnerWindow(), prompt.c_str(), kAppTitle,
+                                                  type | MB_SETFOREGROUND);
+    if (buttons == MsgButtons::YesNo)
         return r == IDYES ? MsgResult::Yes : MsgResult::No;
     return MsgResult::Ok;
 }
 
-std::string ShowRealInputBox(const std::string& prompt, const std::string& defaultText) {
+std::string InputBox(const std::string& prompt, const std::string& defaultText) {
     TemplateWriter t;
     DLGTEMPLATE dlg{};
     dlg.style = DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU;
@@ -138,43 +136,10 @@ std::string ShowRealInputBox(const std::string& prompt, const std::string& defau
     t.Control(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 61, 227, 14, kIdEdit, 0x0081, L"");
 
     InputBoxState state{&prompt, &defaultText, {}};
-    INT_PTR r =
-        DialogBoxIndirectParamA(GetModuleHandleA(nullptr), static_cast<LPCDLGTEMPLATEA>(t.Data()),
-                                OwnerWindow(), InputBoxProc, reinterpret_cast<LPARAM>(&state));
+    const INT_PTR r = platform::Current().DialogBoxIndirectParamA(
+        GetModuleHandleA(nullptr), static_cast<LPCDLGTEMPLATEA>(t.Data()), OwnerWindow(),
+        InputBoxProc, reinterpret_cast<LPARAM>(&state));
     return r == IDOK ? state.result : std::string();
-}
-
-} // namespace
-
-MsgResult MsgBox(const std::string& prompt, MsgButtons buttons, MsgIcon icon) {
-    MessageBoxRequest request{prompt, buttons, icon};
-    return g_messageBox ? g_messageBox(request) : ShowRealMessageBox(request);
-}
-
-std::string InputBox(const std::string& prompt, const std::string& defaultText) {
-    return g_inputBox ? g_inputBox(prompt, defaultText) : ShowRealInputBox(prompt, defaultText);
-}
-
-void SetMessageBoxHandler(MessageBoxHandler handler) {
-    g_messageBox = std::move(handler);
-}
-void SetInputBoxHandler(InputBoxHandler handler) {
-    g_inputBox = std::move(handler);
-}
-
-UINT TrackPopup(HMENU menu, HWND owner, POINT pos) {
-    if (g_popup)
-        return g_popup(menu, owner, pos);
-    // Without the foreground, the menu would not close when the user clicks elsewhere.
-    SetForegroundWindow(owner);
-    UINT cmd = static_cast<UINT>(TrackPopupMenu(
-        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, pos.x, pos.y, 0, owner, nullptr));
-    PostMessageA(owner, WM_NULL, 0, 0);
-    return cmd;
-}
-
-void SetPopupHandler(PopupHandler handler) {
-    g_popup = std::move(handler);
 }
 
 } // namespace tk

@@ -1,9 +1,6 @@
 #pragma once
-// Modal boxes of the program. Every one goes through a replaceable handler, so that tests can
-// answer them; with no handler set the real box is shown.
-#include <windows.h>
-
-#include <functional>
+// The program's modal boxes, with the caption "Ipshifter". Both go through the platform table,
+// so that tests answer them.
 #include <string>
 
 namespace tk {
@@ -12,27 +9,14 @@ enum class MsgIcon { None, Critical, Exclamation, Question };
 enum class MsgButtons { Ok, YesNo };
 enum class MsgResult { Ok, Yes, No };
 
-struct MessageBoxRequest {
-    std::string prompt;
-    MsgButtons buttons = MsgButtons::Ok;
-    MsgIcon icon = MsgIcon::None;
-};
-
-// Shows a message box with the caption "Ipshifter" and waits for the answer.
+// Shows a message box and waits for the answer.
 MsgResult MsgBox(const std::string& prompt, MsgButtons buttons = MsgButtons::Ok,
                  MsgIcon icon = MsgIcon::None);
-// Asks for one line of text with the caption "Ipshifter"; Cancel gives the empty text.
+// Asks for one line of text; Cancel gives the empty text.
 std::string InputBox(const std::string& prompt, const std::string& defaultText = {});
 
-using MessageBoxHandler = std::function<MsgResult(const MessageBoxRequest&)>;
-using InputBoxHandler =
-    std::function<std::string(const std::string& prompt, const std::string& defaultText)>;
-void SetMessageBoxHandler(MessageBoxHandler handler);
-void SetInputBoxHandler(InputBoxHandler handler);
-
-// Opens a popup menu at a screen position and returns the chosen command (0 for none).
-UINT TrackPopup(HMENU menu, HWND owner, POINT screenPos);
-using PopupHandler = std::function<UINT(HMENU menu, HWND owner, POINT screenPos)>;
-void SetPopupHandler(PopupHandler handler);
+// The control identifiers of the input box: its prompt and its text field.
+inline constexpr int kInputBoxPromptId = 100;
+inline constexpr int kInputBoxTextId = 101;
 
 } // namespace tk

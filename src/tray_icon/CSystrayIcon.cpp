@@ -1,5 +1,7 @@
 #include "tray_icon/CSystrayIcon.h"
 
+#include "base/platform.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -12,11 +14,6 @@ namespace {
 constexpr std::uint32_t kAllParts = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 constexpr size_t kTipChars = 64;
 
-CSystrayIcon::ShellNotify& ShellNotifySlot() {
-    static CSystrayIcon::ShellNotify notify;
-    return notify;
-}
-
 std::string TipField(const std::string& tip) {
     std::string field = tip.substr(0, kTipChars - 1);
     field.push_back('\0');
@@ -25,10 +22,6 @@ std::string TipField(const std::string& tip) {
 }
 
 } // namespace
-
-void CSystrayIcon::SetShellNotifyForTesting(ShellNotify notify) {
-    ShellNotifySlot() = std::move(notify);
-}
 
 CSystrayIcon::~CSystrayIcon() {
     HideIcon();
@@ -57,8 +50,7 @@ bool CSystrayIcon::CallShell(DWORD message) {
     data.uCallbackMessage = IconData.uCallbackMessage;
     data.hIcon = IconData.hIcon;
     std::memcpy(data.szTip, IconData.szTip.data(), std::min(IconData.szTip.size(), kTipChars));
-    BOOL ok =
-        ShellNotifySlot() ? ShellNotifySlot()(message, data) : Shell_NotifyIconA(message, &data);
+    const BOOL ok = platform::Current().Shell_NotifyIconA(message, &data);
     if (!ok) {
         const auto error = static_cast<std::int32_t>(GetLastError());
         if (NIError)

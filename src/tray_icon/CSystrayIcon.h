@@ -23,10 +23,6 @@ public:
         std::string szTip;
     };
 
-    // Replaces the shell call, for tests; an empty function restores the real one.
-    using ShellNotify = std::function<BOOL(DWORD message, const NOTIFYICONDATAA& data)>;
-    static void SetShellNotifyForTesting(ShellNotify notify);
-
     // The one icon of its window, as the shell's callbacks name it in wParam.
     static constexpr std::uint32_t kIconId = 1;
 

@@ -11,7 +11,7 @@
 // check-mark margin of its highlight bar.
 #include <windows.h>
 
-#include "../../src/toolkit/handle.h"
+#include "../../src/base/handle.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -176,7 +176,7 @@ Picture Capture(const RECT& rc) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    tk::unique_hbitmap bitmap(
+    base::unique_hbitmap bitmap(
         CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap || !bits || !screen.get() || !memory.get())
         Fail("cannot capture the screen");
@@ -636,7 +636,7 @@ void ChooseEntry(HWND combo, const std::string& text) {
 
 void Exit(const Program& program) {
     const DWORD pid = program.Pid();
-    tk::unique_handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
+    base::unique_handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
     if (!process)
         Fail("cannot watch the program's process");
     TrayMenu menu(program);

@@ -2,7 +2,7 @@
 // beside this program, and succeeds. The wide command line keeps every character as it arrived.
 #include <windows.h>
 
-#include "../../src/toolkit/handle.h"
+#include "../../src/base/handle.h"
 
 #include <cstdlib>
 #include <string>
@@ -52,8 +52,8 @@ int main() {
     if (GetEnvironmentVariableA("IPSHIFTER_NETSH_DELAY_MS", delay, sizeof(delay)) > 0)
         Sleep(static_cast<DWORD>(atoi(delay)));
     const std::string line = ToUtf8(ArgumentText(GetCommandLineW())) + "\r\n";
-    tk::unique_file log(CreateFileW(LogPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    base::unique_file log(CreateFileW(LogPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!log)
         return 1;
     DWORD written = 0;

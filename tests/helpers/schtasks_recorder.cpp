@@ -9,7 +9,7 @@
 // refused schtasks does.
 #include <windows.h>
 
-#include "../../src/toolkit/handle.h"
+#include "../../src/base/handle.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -42,8 +42,8 @@ std::string ArgumentText(const std::string& line) {
 }
 
 bool Append(const std::string& path, const std::string& text) {
-    tk::unique_file file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    base::unique_file file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     return file &&
            WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
