@@ -413,16 +413,16 @@ bool MeasureApply(const std::string& bin, const std::string& scratch, int runs) 
     // The program as started from the folder, without arguments.
     const std::string exe = folder + "\\Ipshifter.exe";
     std::string commandLine = "\"" + exe + "\"";
-    platform::Override module(&platform::Calls::GetModuleFileNameA,
-                              [&exe](HMODULE module, LPSTR buffer, DWORD size) -> DWORD {
-                                  if (module || size <= exe.size())
-                                      return GetModuleFileNameA(module, buffer, size);
-                                  lstrcpynA(buffer, exe.c_str(), static_cast<int>(size));
-                                  return static_cast<DWORD>(exe.size());
-                              });
+    platform::Override moduleName(&platform::Calls::GetModuleFileNameA,
+                                  [&exe](HMODULE module, LPSTR buffer, DWORD size) -> DWORD {
+                                      if (module || size <= exe.size())
+                                          return GetModuleFileNameA(module, buffer, size);
+                                      lstrcpynA(buffer, exe.c_str(), static_cast<int>(size));
+                                      return static_cast<DWORD>(exe.size());
+                                  });
     platform::Override command(&platform::Calls::GetCommandLineA,
                                [&commandLine] { return commandLine.data(); });
-    platform::Override start(&platform::Calls::CreateProcessA, StartWatched);
+    platform::Override watchedStart(&platform::Calls::CreateProcessA, StartWatched);
 
     frmMain& form = MainForm();
     form.Load();
