@@ -17,11 +17,11 @@
 #include "toolkit/app.h"
 #include "toolkit/dialogs.h"
 #include "base/handle.h"
+#include "bench_files.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -74,19 +74,6 @@ double Median(std::vector<double> values) {
 
 std::string Folder(const std::string& path) {
     return path.substr(0, path.find_last_of('\\'));
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-bool WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    return static_cast<bool>(out);
 }
 
 void RemoveTree(const std::string& path) {
@@ -251,7 +238,7 @@ bool MeasureStartup(const std::string& bin, const std::string& scratch, int runs
                    FALSE) ||
         !CopyFileA((bin + "\\minimal_window.exe").c_str(),
                    (folder + "\\minimal_window.exe").c_str(), FALSE) ||
-        !WriteAll(ini, SampleFile())) {
+        !bench::WriteAll(ini, SampleFile()) || !bench::AgeFile(ini)) {
         std::printf("cannot prepare %s\n", folder.c_str());
         return false;
     }
@@ -292,7 +279,7 @@ bool MeasureStartup(const std::string& bin, const std::string& scratch, int runs
         minimalPeaks.push_back(static_cast<double>(m.peakWorkingSet));
     }
     const bool untouched =
-        ReadAll(ini) == SampleFile() &&
+        bench::ReadAll(ini) == SampleFile() &&
         GetFileAttributesA((folder + "\\_ipshifter.cmd").c_str()) == INVALID_FILE_ATTRIBUTES;
 
     const double programTime = Median(programTimes);
@@ -301,8 +288,15 @@ bool MeasureStartup(const std::string& bin, const std::string& scratch, int runs
     std::printf("Start-up (median of %d runs each, CreateProcess to process end)\n", runs);
     Info("Ipshifter.exe /PROFILE=<connection heading>", Fixed(programTime, " s"));
     Info("minimal_window.exe", Fixed(minimalTime, " s"));
-    Figure("start-up cost, Ipshifter / minimal", Fixed(timeRatio, " x", 2), "<= 1.50 x",
-           timeRatio > 0 && timeRatio <= 1.5);
+    Figure("start-up cost, Ipshifter / minimal", Fixed(timeRatio, " x", 2), "<= 1.30 x",
+           timeRatio > 0 && timeRatio <= 1.3);
+    // Under a loaded machine some starts of either program wait tens of milliseconds before
+    // their first instruction; the quickest run of each shows the cost without that wait.
+    const double programQuickest = *std::min_element(programTimes.begin(), programTimes.end());
+    const double minimalQuickest = *std::min_element(minimalTimes.begin(), minimalTimes.end());
+    Info("quickest runs, Ipshifter / minimal",
+         Fixed(programQuickest, " s") + " / " + Fixed(minimalQuickest, " s") + " = " +
+             Fixed(minimalQuickest > 0 ? programQuickest / minimalQuickest : 0, " x", 2));
     Figure("every run ended by itself with exit code 0", allEnded ? "yes" : "no", "yes", allEnded);
     Figure("profile file unchanged, no script written", untouched ? "yes" : "no", "yes", untouched);
 
@@ -400,7 +394,7 @@ bool MeasureApply(const std::string& bin, const std::string& scratch, int runs) 
     // The recording stand-in answers at once; without it the platform's own netsh runs.
     const bool standIn = CopyFileA((bin + "\\netsh_recorder.exe").c_str(),
                                    (folder + "\\netsh.exe").c_str(), FALSE) != FALSE;
-    if (!WriteAll(folder + "\\Ipshifter.ini", SampleFile()))
+    if (!bench::WriteAll(folder + "\\Ipshifter.ini", SampleFile()))
         return false;
 
     std::vector<std::string> messages;
@@ -462,7 +456,7 @@ bool MeasureApply(const std::string& bin, const std::string& scratch, int runs) 
         alone.push_back(RunScriptAlone(folder, Profiles[1]));
     }
     UnhookWindowsHookEx(g_hook);
-    const int netshCalls = CountLines(ReadAll(folder + "\\netsh.log"));
+    const int netshCalls = CountLines(bench::ReadAll(folder + "\\netsh.log"));
     const ProfileRecord applied = Profiles[1];
     ResetMainForm();
 

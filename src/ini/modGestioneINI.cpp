@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -25,6 +26,28 @@ std::string IntText(std::int16_t value) {
     return std::to_string(static_cast<int>(value));
 }
 
+// The presence test. Its answer is the value itself whenever that fits the test's buffer.
+struct ProbeResult {
+    bool present;
+    bool complete;
+    std::string value;
+};
+
+ProbeResult Probe(const std::string& section, const std::string& key, const std::string& file) {
+    const std::string& sentinel = AnsiSentinel();
+    char buffer[256] = {};
+    const DWORD got = GetPrivateProfileStringA(section.c_str(), key.c_str(), sentinel.c_str(),
+                                               buffer, sizeof(buffer), file.c_str());
+    if (std::strncmp(buffer, sentinel.c_str(), sentinel.size()) == 0)
+        return {false, false, {}};
+    // A value cut to the buffer comes back as the buffer's size less one.
+    return {true, got + 1 < sizeof(buffer), buffer};
+}
+
+// A default outside the 16-bit range: when it comes back, the key is missing, its value did not
+// convert, or it read as exactly this.
+constexpr INT kNoNumber = INT_MIN;
+
 } // namespace
 
 std::string IniReadString(const std::string& section, const std::string& key,
@@ -46,11 +69,7 @@ std::int16_t IniReadInt(const std::string& section, const std::string& key,
 }
 
 bool IniKeyExists(const std::string& section, const std::string& key, const std::string& file) {
-    const std::string& sentinel = AnsiSentinel();
-    char buffer[256] = {};
-    GetPrivateProfileStringA(section.c_str(), key.c_str(), sentinel.c_str(), buffer, sizeof(buffer),
-                             file.c_str());
-    return std::strncmp(buffer, sentinel.c_str(), sentinel.size()) != 0;
+    return Probe(section, key, file).present;
 }
 
 std::int16_t IniWriteString(const std::string& section, const std::string& key,
@@ -62,8 +81,11 @@ std::int16_t IniWriteString(const std::string& section, const std::string& key,
 
 std::string IniGetString(const std::string& section, const std::string& key,
                          const std::string& defaultValue, const std::string& file) {
-    if (IniKeyExists(section, key, file))
-        return IniReadString(section, key, defaultValue, file);
+    // Each platform call opens and reads the file: a value the presence test brought back whole
+    // is not read a second time.
+    const ProbeResult probe = Probe(section, key, file);
+    if (probe.present)
+        return probe.complete ? probe.value : IniReadString(section, key, defaultValue, file);
     IniWriteString(section, key, defaultValue, file);
     return defaultValue;
 }
@@ -71,11 +93,21 @@ std::string IniGetString(const std::string& section, const std::string& key,
 std::int16_t IniGetInt(const std::string& section, const std::string& key,
                        std::int16_t defaultValue, const std::string& file, std::int16_t min,
                        std::int16_t max) {
-    if (!IniKeyExists(section, key, file)) {
+    // One call answers for a key whose value converts to a number other than 0; in every other
+    // case the presence test and the read decide, as they would have from the start. (A value
+    // that begins with the sentinel counts as missing and converts to 0.)
+    const auto converted = static_cast<std::int32_t>(
+        GetPrivateProfileIntA(section.c_str(), key.c_str(), kNoNumber, file.c_str()));
+    std::int16_t value = defaultValue;
+    if (converted != kNoNumber && converted != 0) {
+        if (converted >= INT16_MIN && converted <= INT16_MAX)
+            value = static_cast<std::int16_t>(converted);
+    } else if (!IniKeyExists(section, key, file)) {
         IniWriteString(section, key, IntText(defaultValue), file);
         return defaultValue;
+    } else {
+        value = IniReadInt(section, key, defaultValue, file);
     }
-    const std::int16_t value = IniReadInt(section, key, defaultValue, file);
     if (min == 0 && max == 0)
         return value;
     if (value < min || value > max) {

@@ -6,6 +6,8 @@
 
 #include <cstring>
 #include <cwchar>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -142,6 +144,94 @@ TEST_F(Ini, GetIntWritesMissingAndOutOfRangeValuesWithTheDefault) {
         WriteFileBytes(file, r.stored ? std::string("[S]\r\nv=") + r.stored + "\r\n" : "[S]\r\n");
         EXPECT_EQ(IniGetInt("S", "v", r.def, file, r.min, r.max), r.expected);
         EXPECT_EQ(ReadFileBytes(file), std::string("[S]\r\nv=") + r.storedAfter + "\r\n");
+    }
+}
+
+// The getters answer most keys with one platform call; whatever they answer must be what the
+// presence test followed by the read or the write gives.
+std::string GetStringTheLongWay(const std::string& key, const std::string& def,
+                                const std::string& file) {
+    if (IniKeyExists("S", key, file))
+        return IniReadString("S", key, def, file);
+    IniWriteString("S", key, def, file);
+    return def;
+}
+
+std::int16_t GetIntTheLongWay(const std::string& key, std::int16_t def, const std::string& file,
+                              std::int16_t min, std::int16_t max) {
+    if (!IniKeyExists("S", key, file)) {
+        IniWriteString("S", key, std::to_string(def), file);
+        return def;
+    }
+    const std::int16_t v = IniReadInt("S", key, def, file);
+    if ((min != 0 || max != 0) && (v < min || v > max)) {
+        IniWriteString("S", key, std::to_string(def), file);
+        return def;
+    }
+    return v;
+}
+
+TEST_F(Ini, GettersAnswerAsThePresenceTestAndTheReadWould) {
+    const std::string sentinel = AnsiSentinelForTest();
+    const std::string strings[] = {
+        "",
+        "x",
+        "  padded  ",
+        "\"quoted\"",
+        "caf\xE9",
+        std::string(254, 's'),
+        std::string(255, 's'),
+        std::string(256, 's'),
+        std::string(1500, 's'),
+        sentinel + "tail",
+        sentinel.substr(0, 51),
+    };
+    const std::string numbers[] = {
+        "0",
+        "00",
+        "-0",
+        "1",
+        "-1",
+        "7",
+        " 7",
+        "12abc",
+        "abc",
+        "",
+        "70000",
+        "-32769",
+        "2147483647",
+        "-2147483648",
+        "0x10",
+        sentinel,
+        sentinel.substr(0, 51),
+    };
+    const std::string other = dir.File("other.ini");
+    auto prepare = [&](const std::string* stored) {
+        const std::string text = stored ? "[S]\r\nv=" + *stored + "\r\n" : "[S]\r\n";
+        WriteFileBytes(file, text);
+        WriteFileBytes(other, text);
+    };
+    // nullptr: the key is missing.
+    std::vector<const std::string*> stringRows{nullptr}, numberRows{nullptr};
+    for (const auto& v : strings)
+        stringRows.push_back(&v);
+    for (const auto& v : numbers)
+        numberRows.push_back(&v);
+    for (const std::string* stored : stringRows) {
+        SCOPED_TRACE(stored ? "string [" + stored->substr(0, 60) + "]" : "string missing");
+        prepare(stored);
+        EXPECT_EQ(IniGetString("S", "v", "dflt", file), GetStringTheLongWay("v", "dflt", other));
+        EXPECT_EQ(ReadFileBytes(file), ReadFileBytes(other));
+    }
+    for (const std::string* stored : numberRows) {
+        for (auto [min, max] : {std::pair<std::int16_t, std::int16_t>{0, 0}, {1, 10}}) {
+            SCOPED_TRACE(stored ? "number [" + stored->substr(0, 60) + "]" : "number missing");
+            SCOPED_TRACE("range " + std::to_string(min) + ".." + std::to_string(max));
+            prepare(stored);
+            EXPECT_EQ(IniGetInt("S", "v", 4, file, min, max),
+                      GetIntTheLongWay("v", 4, other, min, max));
+            EXPECT_EQ(ReadFileBytes(file), ReadFileBytes(other));
+        }
     }
 }
 
