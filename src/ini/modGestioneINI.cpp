@@ -44,6 +44,15 @@ ProbeResult Probe(const std::string& section, const std::string& key, const std:
     return {true, got + 1 < sizeof(buffer), buffer};
 }
 
+// The platform's 32-bit result as a 16-bit value; the default when it does not fit. Negative
+// numbers arrive in two's complement.
+std::int16_t Narrowed(UINT result, std::int16_t defaultValue) {
+    const auto value = static_cast<std::int32_t>(result);
+    if (value < INT16_MIN || value > INT16_MAX)
+        return defaultValue;
+    return static_cast<std::int16_t>(value);
+}
+
 // A default outside the 16-bit range: when it comes back, the key is missing, its value did not
 // convert, or it read as exactly this.
 constexpr INT kNoNumber = INT_MIN;
@@ -60,12 +69,8 @@ std::string IniReadString(const std::string& section, const std::string& key,
 
 std::int16_t IniReadInt(const std::string& section, const std::string& key,
                         std::int16_t defaultValue, const std::string& file) {
-    // The platform hands back a 32-bit value; negative numbers arrive in two's complement.
-    const auto value = static_cast<std::int32_t>(
-        GetPrivateProfileIntA(section.c_str(), key.c_str(), defaultValue, file.c_str()));
-    if (value < INT16_MIN || value > INT16_MAX)
-        return defaultValue;
-    return static_cast<std::int16_t>(value);
+    return Narrowed(GetPrivateProfileIntA(section.c_str(), key.c_str(), defaultValue, file.c_str()),
+                    defaultValue);
 }
 
 bool IniKeyExists(const std::string& section, const std::string& key, const std::string& file) {
@@ -100,8 +105,7 @@ std::int16_t IniGetInt(const std::string& section, const std::string& key,
         GetPrivateProfileIntA(section.c_str(), key.c_str(), kNoNumber, file.c_str()));
     std::int16_t value = defaultValue;
     if (converted != kNoNumber && converted != 0) {
-        if (converted >= INT16_MIN && converted <= INT16_MAX)
-            value = static_cast<std::int16_t>(converted);
+        value = Narrowed(static_cast<UINT>(converted), defaultValue);
     } else if (!IniKeyExists(section, key, file)) {
         IniWriteString(section, key, IntText(defaultValue), file);
         return defaultValue;

@@ -18,13 +18,6 @@ using Lines = std::vector<std::string>;
 const char kLan[] = "Local Area Connection";
 const char kWlan[] = "Wireless Network Connection";
 
-std::string FileText(const Lines& lines) {
-    std::string text;
-    for (const auto& line : lines)
-        text += line + "\r\n";
-    return text;
-}
-
 // The first profile as the first start writes it, on the first connection.
 Lines DefaultProfile() {
     return {"INTERFACE=Local Area Connection",
@@ -51,7 +44,7 @@ std::string FileWithOffice(int officeSelected) {
           "DNS1=192.0.2.53", "DNS2=198.51.100.53"})
         lines.push_back(line);
     lines.push_back("SELECTED=" + std::to_string(officeSelected));
-    return FileText(lines);
+    return CrLfText(lines);
 }
 
 // One driver command that must succeed; the lines it printed.
@@ -81,7 +74,7 @@ TEST(Journey, FirstStartNewProfileTrayApplyAndRestartKeepEverything) {
     Lines defaults = {"[PROFILES]", "COUNT=1", "PROFILE1=Windows Default (DHCP)", "[PROFILE1]"};
     for (const auto& line : DefaultProfile())
         defaults.push_back(line);
-    EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(ini) == FileText(defaults); }, 10000))
+    EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(ini) == CrLfText(defaults); }, 10000))
         << ReadFileBytes(ini);
     EXPECT_FALSE(IsWindowVisible(main));
 

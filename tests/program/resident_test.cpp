@@ -22,7 +22,7 @@ const char kBusy[] =
 
 // Office (static) and Home (DHCP, applied last) on the wired connection.
 std::string ProfileFile() {
-    const char* lines[] = {
+    return CrLfText({
         "[PROFILES]",
         "COUNT=2",
         "PROFILE1=Office",
@@ -49,11 +49,7 @@ std::string ProfileFile() {
         "DNSCOUNT=1",
         "DNS1=",
         "SELECTED=1",
-    };
-    std::string text;
-    for (const char* line : lines)
-        text += std::string(line) + "\r\n";
-    return text;
+    });
 }
 
 const std::vector<std::string> kOfficeCalls = {

@@ -21,7 +21,7 @@ const char kWlan[] = "Wireless Network Connection";
 // Office (static) and Home (DHCP, applied last) on the wired connection, Cafe (DHCP, applied
 // last) on the wireless one.
 std::string ProfileFile() {
-    const char* lines[] = {
+    return CrLfText({
         "[PROFILES]",
         "COUNT=3",
         "PROFILE1=Office",
@@ -62,11 +62,7 @@ std::string ProfileFile() {
         "DNSCOUNT=1",
         "DNS1=",
         "SELECTED=1",
-    };
-    std::string text;
-    for (const char* line : lines)
-        text += std::string(line) + "\r\n";
-    return text;
+    });
 }
 
 // Positions in the tray menu (separators do not count).

@@ -135,6 +135,8 @@ void RemoveTree(const std::string& path);
 bool FileExists(const std::string& path);
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
+// Lines as a file written by the platform holds them: each ended by CR LF.
+std::string CrLfText(const std::vector<std::string>& lines);
 bool CopyFileTo(const std::string& from, const std::string& to);
 // The text split at CR LF; the piece after the last CR LF is kept only when not empty.
 std::vector<std::string> SplitCrLf(const std::string& text);

@@ -104,6 +104,12 @@ TEST(ApplyRun, NetshGetsTheConnectionAsWindowsNamesIt) {
         std::vector<std::string> netsh;
         std::string progress;
     };
+    // DHCP and no DNS server: two commands.
+    ProfileRecord dhcpOnly = Profile("Maison", connection, true);
+    dhcpOnly.DNS = {""};
+    const std::vector<std::string> dhcpOnlyNetsh = {
+        "interface ip set address " + logged + " source=dhcp",
+        "interface ip set dns " + logged + " static none"};
     const Case cases[] = {
         {"Program Files \xE9",
          Profile("Bureau", connection, false),
@@ -114,25 +120,9 @@ TEST(ApplyRun, NetshGetsTheConnectionAsWindowsNamesIt) {
           "interface ip add dns " + logged + " 192.0.2.53",
           "interface ip add dns " + logged + " 198.51.100.53"},
          "5/5\r\n"},
-        {"Prog 100% & ^ (x) \xE9",
-         [&] {
-             auto p = Profile("Maison", connection, true);
-             p.DNS = {""};
-             return p;
-         }(),
-         {"interface ip set address " + logged + " source=dhcp",
-          "interface ip set dns " + logged + " static none"},
-         "2/2\r\n"},
+        {"Prog 100% & ^ (x) \xE9", dhcpOnly, dhcpOnlyNetsh, "2/2\r\n"},
         // The console's code page has no euro sign: the progress lines take the short name.
-        {"B\xFCro \x80",
-         [&] {
-             auto p = Profile("Maison", connection, true);
-             p.DNS = {""};
-             return p;
-         }(),
-         {"interface ip set address " + logged + " source=dhcp",
-          "interface ip set dns " + logged + " static none"},
-         "2/2\r\n"},
+        {"B\xFCro \x80", dhcpOnly, dhcpOnlyNetsh, "2/2\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.folderName);

@@ -6,8 +6,8 @@
 
 #include <cstring>
 #include <cwchar>
+#include <optional>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -173,7 +173,8 @@ std::int16_t GetIntTheLongWay(const std::string& key, std::int16_t def, const st
 
 TEST_F(Ini, GettersAnswerAsThePresenceTestAndTheReadWould) {
     const std::string sentinel = AnsiSentinelForTest();
-    const std::string strings[] = {
+    const std::optional<std::string> strings[] = {
+        std::nullopt,
         "",
         "x",
         "  padded  ",
@@ -186,47 +187,31 @@ TEST_F(Ini, GettersAnswerAsThePresenceTestAndTheReadWould) {
         sentinel + "tail",
         sentinel.substr(0, 51),
     };
-    const std::string numbers[] = {
-        "0",
-        "00",
-        "-0",
-        "1",
-        "-1",
-        "7",
-        " 7",
-        "12abc",
-        "abc",
-        "",
-        "70000",
-        "-32769",
-        "2147483647",
-        "-2147483648",
-        "0x10",
-        sentinel,
-        sentinel.substr(0, 51),
+    const std::optional<std::string> numbers[] = {
+        std::nullopt, "0",          "00",          "-0",   "1",      "-1",
+        "7",          " 7",         "12abc",       "abc",  "",       "70000",
+        "-32769",     "2147483647", "-2147483648", "0x10", sentinel, sentinel.substr(0, 51),
     };
     const std::string other = dir.File("other.ini");
-    auto prepare = [&](const std::string* stored) {
+    // No stored value: the key is missing.
+    auto prepare = [&](const std::optional<std::string>& stored) {
         const std::string text = stored ? "[S]\r\nv=" + *stored + "\r\n" : "[S]\r\n";
         WriteFileBytes(file, text);
         WriteFileBytes(other, text);
     };
-    // nullptr: the key is missing.
-    std::vector<const std::string*> stringRows{nullptr}, numberRows{nullptr};
-    for (const auto& v : strings)
-        stringRows.push_back(&v);
-    for (const auto& v : numbers)
-        numberRows.push_back(&v);
-    for (const std::string* stored : stringRows) {
-        SCOPED_TRACE(stored ? "string [" + stored->substr(0, 60) + "]" : "string missing");
+    auto shown = [](const std::optional<std::string>& stored) {
+        return stored ? "[" + stored->substr(0, 60) + "]" : std::string("missing");
+    };
+    for (const auto& stored : strings) {
+        SCOPED_TRACE("string " + shown(stored));
         prepare(stored);
         EXPECT_EQ(IniGetString("S", "v", "dflt", file), GetStringTheLongWay("v", "dflt", other));
         EXPECT_EQ(ReadFileBytes(file), ReadFileBytes(other));
     }
-    for (const std::string* stored : numberRows) {
+    for (const auto& stored : numbers) {
         for (auto [min, max] : {std::pair<std::int16_t, std::int16_t>{0, 0}, {1, 10}}) {
-            SCOPED_TRACE(stored ? "number [" + stored->substr(0, 60) + "]" : "number missing");
-            SCOPED_TRACE("range " + std::to_string(min) + ".." + std::to_string(max));
+            SCOPED_TRACE("number " + shown(stored) + ", range " + std::to_string(min) + ".." +
+                         std::to_string(max));
             prepare(stored);
             EXPECT_EQ(IniGetInt("S", "v", 4, file, min, max),
                       GetIntTheLongWay("v", 4, other, min, max));
