@@ -1,6 +1,7 @@
 // Ipshifter: keeps IPv4 profiles for the machine's connections and applies them from the tray.
 #include <windows.h>
 
+#include "functions/exit_codes.h"
 #include "main_window/frmMain.h"
 #include "toolkit/app.h"
 #include "toolkit/dialogs.h"
@@ -20,5 +21,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     // Nothing handled it on the way out: the user learns why the program ends.
     tk::MsgBox("Ipshifter has to end: " + reason + ".", tk::MsgButtons::Ok, tk::MsgIcon::Critical);
-    return 1;
+    return kExitFailed;
 }

@@ -36,6 +36,18 @@ HINSTANCE Execute(HWND owner, LPCSTR operation, LPCSTR file, LPCSTR parameters, 
     return call ? call(owner, operation, file, parameters, directory, show) : nullptr;
 }
 
+ULONG AdaptersInfo(PIP_ADAPTER_INFO info, PULONG size) {
+    using Fn = ULONG(WINAPI*)(PIP_ADAPTER_INFO, PULONG);
+    static const Fn call = LazyFunction<Fn>("iphlpapi.dll", "GetAdaptersInfo");
+    return call ? call(info, size) : ERROR_NOT_SUPPORTED;
+}
+
+DWORD PerAdapterInfo(ULONG index, PIP_PER_ADAPTER_INFO info, PULONG size) {
+    using Fn = DWORD(WINAPI*)(ULONG, PIP_PER_ADAPTER_INFO, PULONG);
+    static const Fn call = LazyFunction<Fn>("iphlpapi.dll", "GetPerAdapterInfo");
+    return call ? call(index, info, size) : ERROR_NOT_SUPPORTED;
+}
+
 BOOL VersionEx(LPOSVERSIONINFOA info) {
 #if defined(_MSC_VER)
 #pragma warning(suppress : 4996)
@@ -61,6 +73,8 @@ Calls RealCalls() {
     c.GetVersionExA = VersionEx;
     c.GetCommandLineA = ::GetCommandLineA;
     c.GetModuleFileNameA = ::GetModuleFileNameA;
+    c.GetAdaptersInfo = AdaptersInfo;
+    c.GetPerAdapterInfo = PerAdapterInfo;
     c.WriteFile = ::WriteFile;
     c.ChangeWindowMessageFilterEx =
         User32Function<Calls::FilterExFn>("ChangeWindowMessageFilterEx");

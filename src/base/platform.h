@@ -2,10 +2,11 @@
 // The platform calls that tests replace, in one table. Each slot holds the real call; a test puts
 // its own in for a scope with platform::Override. Every other platform call is made directly.
 //
-// The DLLs that a run from the command line does not need (shell32 for the tray and the
-// homepage, ws2_32 for address checks, version) are not imported: LazyProc looks their functions
-// up on first use, so that a start does not pay for loading them.
+// The DLLs that a start does not need (shell32 for the tray and the homepage, ws2_32 for address
+// checks, version, iphlpapi for the live settings an apply is checked against) are not imported:
+// LazyProc looks their functions up on first use, so that a start does not pay for loading them.
 #include <windows.h>
+#include <iphlpapi.h>
 #include <shellapi.h>
 
 #include <functional>
@@ -36,6 +37,9 @@ struct Calls {
     std::function<BOOL(LPOSVERSIONINFOA info)> GetVersionExA;
     std::function<LPSTR()> GetCommandLineA;
     std::function<DWORD(HMODULE, LPSTR buffer, DWORD size)> GetModuleFileNameA;
+    // The adapters' settings in use (IP Helper); ERROR_NOT_SUPPORTED where it is missing.
+    std::function<ULONG(PIP_ADAPTER_INFO info, PULONG size)> GetAdaptersInfo;
+    std::function<DWORD(ULONG index, PIP_PER_ADAPTER_INFO info, PULONG size)> GetPerAdapterInfo;
     // Writing the profile file and the apply script.
     std::function<BOOL(HANDLE, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED)> WriteFile;
     // Windows 7 and later, and Vista; null where the platform has none.

@@ -1,5 +1,6 @@
 #include "functions/connections.h"
 
+#include "globals/mdlGVars.h"
 #include "registry/mdlRegistry.h"
 #include "base/handle.h"
 
@@ -27,22 +28,22 @@ bool SubkeyAt(HKEY key, DWORD index, std::string& name) {
     return true;
 }
 
-void AddName(std::vector<std::string>& names, const std::string& name) {
-    if (names.back() == kNoConnection)
-        names.back() = name;
+void AddConnection(std::vector<FoundConnection>& found, FoundConnection connection) {
+    if (found.back().name == kNoConnection)
+        found.back() = std::move(connection);
     else
-        names.push_back(name);
+        found.push_back(std::move(connection));
 }
 
 using ClassFilter = std::function<bool(const std::string& classPath)>;
-using ConnectionFilter = std::function<bool(const std::string& connectionPath)>;
+using ConnectionPasses = std::function<bool(const std::string& connectionPath)>;
 
-std::vector<std::string> ListConnections(const ClassFilter& classPasses,
-                                         const ConnectionFilter& connectionPasses) {
-    std::vector<std::string> names{kNoConnection};
+std::vector<FoundConnection> ListConnections(const ClassFilter& classPasses,
+                                             const ConnectionPasses& connectionPasses) {
+    std::vector<FoundConnection> found{{kNoConnection, {}}};
     base::unique_hkey network;
     if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kNetworkKey.c_str(), network.put()) != ERROR_SUCCESS)
-        return names;
+        return found;
 
     std::string className;
     for (DWORD i = 0; SubkeyAt(network.get(), i, className); ++i) {
@@ -62,10 +63,11 @@ std::vector<std::string> ListConnections(const ClassFilter& classPasses,
                 continue;
             const std::string connectionPath = classPath + "\\" + connectionName + "\\Connection";
             if (connectionPasses(connectionPath))
-                AddName(names, RegReadString(HKEY_LOCAL_MACHINE, connectionPath, "Name"));
+                AddConnection(found, {RegReadString(HKEY_LOCAL_MACHINE, connectionPath, "Name"),
+                                      connectionName});
         }
     }
-    return names;
+    return found;
 }
 
 bool IsNetClass(const std::string& classPath) {
@@ -82,21 +84,57 @@ std::string PnpInstanceId(const std::string& connectionPath) {
 
 } // namespace
 
-std::vector<std::string> ListConnectionsWithPnpId() {
-    return ListConnections(IsNetClass,
-                           [](const std::string& path) { return !PnpInstanceId(path).empty(); });
-}
-
-std::vector<std::string> ListConnectionsByMediaSubType() {
-    return ListConnections(IsNetClass, [](const std::string& path) {
-        const std::string media = RegReadString(HKEY_LOCAL_MACHINE, path, "MediaSubType");
-        return media == "1" || media == "2";
+std::vector<FoundConnection> FindConnections(ConnectionFilter filter) {
+    switch (filter) {
+    case ConnectionFilter::WithPnpId:
+        return ListConnections(
+            IsNetClass, [](const std::string& path) { return !PnpInstanceId(path).empty(); });
+    case ConnectionFilter::ByMediaSubType:
+        return ListConnections(IsNetClass, [](const std::string& path) {
+            const std::string media = RegReadString(HKEY_LOCAL_MACHINE, path, "MediaSubType");
+            return media == "1" || media == "2";
+        });
+    case ConnectionFilter::PciOrUsb:
+        break;
+    }
+    return ListConnections(AnyClass, [](const std::string& path) {
+        const std::string id = PnpInstanceId(path);
+        return id.starts_with("PCI\\") || id.starts_with("USB\\");
     });
 }
 
+std::vector<std::string> NamesOf(const std::vector<FoundConnection>& found) {
+    std::vector<std::string> names;
+    for (const auto& c : found)
+        names.push_back(c.name);
+    return names;
+}
+
+std::vector<std::string> KeysOf(const std::vector<FoundConnection>& found) {
+    std::vector<std::string> keys;
+    for (const auto& c : found)
+        keys.push_back(c.key);
+    return keys;
+}
+
+std::vector<std::string> ListConnectionsWithPnpId() {
+    return NamesOf(FindConnections(ConnectionFilter::WithPnpId));
+}
+
+std::vector<std::string> ListConnectionsByMediaSubType() {
+    return NamesOf(FindConnections(ConnectionFilter::ByMediaSubType));
+}
+
 std::vector<std::string> ListPciConnections() {
-    return ListConnections(
-        AnyClass, [](const std::string& path) { return PnpInstanceId(path).starts_with("PCI\\"); });
+    return NamesOf(FindConnections(ConnectionFilter::PciOrUsb));
+}
+
+std::string ConnectionKeyOf(const std::string& name) {
+    for (size_t i = 0; i < InterfaceNames.size() && i < InterfaceKeys.size(); ++i) {
+        if (InterfaceNames[i] == name)
+            return InterfaceKeys[i];
+    }
+    return {};
 }
 
 std::string FirstConnection(const std::vector<std::string>& names) {

@@ -26,6 +26,21 @@ std::vector<ProfileListEntry> GroupProfiles(const std::vector<ProfileRecord>& pr
     return entries;
 }
 
+int EntryForProfileArgument(const std::vector<ProfileListEntry>& entries,
+                            const std::vector<ProfileRecord>& profiles, const std::string& value) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].caption == value)
+            return static_cast<int>(i);
+    }
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const int p = entries[i].profile;
+        if (p >= 0 && static_cast<size_t>(p) < profiles.size() &&
+            profiles[static_cast<size_t>(p)].NAME == value)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 void RefreshProfileList(const std::string& interfaceName, const std::string& profileName) {
     frmMain& form = MainForm();
     for (int k = form.mnuProfile.UBound(); k >= 1; --k)

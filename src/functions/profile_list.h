@@ -19,6 +19,12 @@ struct ProfileListEntry {
 std::vector<ProfileListEntry> GroupProfiles(const std::vector<ProfileRecord>& profiles,
                                             const std::vector<std::string>& connections);
 
+// The entry a /PROFILE= value names, or -1: the first entry whose text equals the value exactly
+// (a heading, or two blanks and a name), else the first profile entry whose profile bears the value
+// as its name.
+int EntryForProfileArgument(const std::vector<ProfileListEntry>& entries,
+                            const std::vector<ProfileRecord>& profiles, const std::string& value);
+
 // Rebuilds the main window's profile list and the tray menu's profile elements from the
 // profile table. When a listed profile has exactly the given name and connection, its entry
 // ends selected (the last such); otherwise none is.

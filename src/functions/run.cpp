@@ -5,23 +5,77 @@
 #include "base/platform.h"
 #include "toolkit/app.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 namespace {
 
+// The standard handles of a child whose output we read: its output and error go into a pipe, its
+// input comes from NUL. Only the child's ends are inheritable.
+class OutputPipe {
+public:
+    OutputPipe() {
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        HANDLE read = nullptr, write = nullptr;
+        if (!CreatePipe(&read, &write, &inherit, 0))
+            return;
+        read_.reset(read);
+        write_.reset(write);
+        SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+        input_.reset(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 OPEN_EXISTING, 0, nullptr));
+    }
+    bool Ready() const { return read_ && write_ && input_; }
+    void HandTo(STARTUPINFOA& si) const {
+        si.dwFlags |= STARTF_USESTDHANDLES;
+        si.hStdInput = input_.get();
+        si.hStdOutput = write_.get();
+        si.hStdError = write_.get();
+    }
+    // Once the child has its copies: ours would keep the pipe open for ever.
+    void CloseChildEnds() {
+        write_.reset();
+        input_.reset();
+    }
+    // Takes what is waiting, never more: a child that outlives the wait must not hold it up.
+    void Drain(std::string& into) {
+        for (;;) {
+            DWORD waiting = 0;
+            if (!read_ || !PeekNamedPipe(read_.get(), nullptr, 0, nullptr, &waiting, nullptr) ||
+                waiting == 0)
+                return;
+            char buffer[4096];
+            DWORD got = 0;
+            const DWORD want = waiting < sizeof(buffer) ? waiting : sizeof(buffer);
+            if (!ReadFile(read_.get(), buffer, want, &got, nullptr) || got == 0)
+                return;
+            if (into.size() < kMaxOutput)
+                into.append(buffer, std::min<size_t>(got, kMaxOutput - into.size()));
+        }
+    }
+
+private:
+    static constexpr size_t kMaxOutput = 64 * 1024;
+    base::unique_handle read_, write_;
+    base::unique_file input_;
+};
+
 bool StartProcess(const std::string& command, std::int32_t windowStyle, DWORD& pid,
-                  std::string& error, base::unique_handle& process) {
+                  std::string& error, base::unique_handle& process, OutputPipe* pipe) {
     STARTUPINFOA si{};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = static_cast<WORD>(windowStyle);
+    if (pipe)
+        pipe->HandTo(si);
     PROCESS_INFORMATION pi{};
     // CreateProcessA may write into the command line.
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
-    if (!platform::Current().CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE,
-                                            CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
+    if (!platform::Current().CreateProcessA(nullptr, line.data(), nullptr, nullptr,
+                                            pipe ? TRUE : FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                                            &si, &pi)) {
         error = base::SystemErrorText(GetLastError());
         return false;
     }
@@ -62,13 +116,17 @@ private:
 } // namespace
 
 bool RunAndWait(const std::string& command, std::int32_t windowStyle, std::string& errorMessage,
-                std::int32_t timeoutSeconds, base::unique_handle* stillRunning) {
+                std::int32_t timeoutSeconds, base::unique_handle* stillRunning,
+                std::string* output) {
     DWORD pid = 0;
     std::string startError;
     // Held until the process is open by its ID: a process that ends at once can then neither
     // vanish nor hand its ID to another one in between.
     base::unique_handle started;
-    const bool ok = StartProcess(command, windowStyle, pid, startError, started);
+    OutputPipe pipe;
+    OutputPipe* capture = output && pipe.Ready() ? &pipe : nullptr;
+    const bool ok = StartProcess(command, windowStyle, pid, startError, started, capture);
+    pipe.CloseChildEnds();
     if (!ok) {
         errorMessage = startError;
         return false;
@@ -87,6 +145,8 @@ bool RunAndWait(const std::string& command, std::int32_t windowStyle, std::strin
     const Stopwatch clock;
     do {
         GetExitCodeProcess(process.get(), &exitCode);
+        if (capture)
+            capture->Drain(*output);
         tk::DoEvents();
         Sleep(100);
         if (clock.Seconds() > timeoutSeconds) {
@@ -95,6 +155,8 @@ bool RunAndWait(const std::string& command, std::int32_t windowStyle, std::strin
             result = false;
         }
     } while (exitCode == STILL_ACTIVE);
+    if (capture)
+        capture->Drain(*output);
     if (!result && stillRunning)
         *stillRunning = std::move(process);
     return result;

@@ -2,4 +2,5 @@
 
 std::vector<ProfileRecord> Profiles;
 std::vector<std::string> InterfaceNames;
+std::vector<std::string> InterfaceKeys;
 std::string IniPath;

@@ -27,5 +27,8 @@ struct ProfileRecord {
 extern std::vector<ProfileRecord> Profiles;
 // The machine's connections as discovery found them; the single element "_" when none.
 extern std::vector<std::string> InterfaceNames;
+// The registry key name ("{GUID}") of each element of InterfaceNames, by which Windows keeps the
+// connection's TCP/IP settings; empty for the placeholder.
+extern std::vector<std::string> InterfaceKeys;
 // The full path of Ipshifter.ini in the program's folder.
 extern std::string IniPath;

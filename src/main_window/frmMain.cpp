@@ -5,6 +5,7 @@
 #include "about_window/frmAbout.h"
 #include "functions/address_text.h"
 #include "functions/cmdline.h"
+#include "functions/exit_codes.h"
 #include "functions/connections.h"
 #include "functions/forms.h"
 #include "functions/instance.h"
@@ -181,21 +182,25 @@ void frmMain::Form_Load() {
     tk::ChangeDirectory(base::ProgramFolder());
     IniPath = base::ProgramFolder() + "\\Ipshifter.ini";
 
+    ConnectionFilter filter = ConnectionFilter::PciOrUsb;
     switch (DetectOs()) {
     case kOsWin2000:
-        InterfaceNames = ListConnectionsWithPnpId();
+        filter = ConnectionFilter::WithPnpId;
         break;
     case kOsWinXP:
-        InterfaceNames = ListConnectionsByMediaSubType();
+        filter = ConnectionFilter::ByMediaSubType;
         break;
     case kOsVista:
-        InterfaceNames = ListPciConnections();
+        filter = ConnectionFilter::PciOrUsb;
         break;
     default:
         tk::MsgBox("OS unsupported");
-        tk::EndProgram();
+        tk::EndProgram(kExitRefused);
         return;
     }
+    const auto connections = FindConnections(filter);
+    InterfaceNames = NamesOf(connections);
+    InterfaceKeys = KeysOf(connections);
     instanceKey_ = InstanceKey(IniPath);
     applyMutex_.reset(
         CreateMutexA(nullptr, FALSE, InstanceObjectName(instanceKey_, "apply").c_str()));
@@ -212,14 +217,19 @@ void frmMain::Form_Load() {
         cmbProfiles.SetListIndex(1);
 
     if (!wanted.empty()) {
-        for (int i = 0; i < cmbProfiles.ListCount(); ++i) {
-            if (cmbProfiles.List(i) != wanted)
-                continue;
-            cmbProfiles.SetListIndex(i);
+        std::vector<ProfileListEntry> entries;
+        for (int i = 0; i < cmbProfiles.ListCount(); ++i)
+            entries.push_back({cmbProfiles.List(i), cmbProfiles.ItemData(i)});
+        const int entry = EntryForProfileArgument(entries, Profiles, wanted);
+        if (entry != -1) {
+            cmbProfiles.SetListIndex(entry);
             cmdSetProfile_Click();
+            exitCode_ = applyOutcome_;
             Unload(tk::kUnloadCode);
             return;
         }
+        // Started as without the value; whoever started it learns that nothing was applied.
+        exitCode_ = kExitNoProfile;
         if (HandOverToResident())
             return;
     }
@@ -233,16 +243,17 @@ void frmMain::Form_QueryUnload(int& cancel, int unloadMode) {
         // Closing the window only sends the program back to the tray.
         cancel = 1;
         Hide();
-    } else if (unloadMode == tk::kUnloadTaskManager && applying_) {
+    } else if (applying_ && unloadMode != tk::kUnloadSession) {
         // Ending now would leave the script running with its files behind.
         cancel = 1;
         closeAfterApply_ = true;
+        closeModeAfterApply_ = unloadMode;
     }
 }
 
 void frmMain::Form_Unload(int& /*cancel*/) {
     SysIcon.reset();
-    tk::EndProgram();
+    tk::EndProgram(exitCode_);
 }
 
 void frmMain::mnuExit_Click() {

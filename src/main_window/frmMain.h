@@ -138,8 +138,14 @@ private:
 
     // True while a script runs: a second apply would share its files.
     bool applying_ = false;
-    // A close request that came during an apply; carried out when the script has ended.
+    // A close request (Exit, or one from outside) that came during an apply, and its reason;
+    // carried out when the run has ended and cleaned up.
     bool closeAfterApply_ = false;
+    int closeModeAfterApply_ = tk::kUnloadCode;
+    // How the last apply ended (an exit code); a run with /PROFILE= ends with it.
+    int applyOutcome_ = 0;
+    // The code the program ends with.
+    int exitCode_ = 0;
     // A script that outlived its time-out (query access), and the extra hold on the apply lock
     // that keeps other processes from writing the script under it.
     base::unique_handle lateScript_;

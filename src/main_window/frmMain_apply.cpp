@@ -3,11 +3,15 @@
 
 #include "base/program_folder.h"
 
+#include "functions/apply_check.h"
 #include "functions/apply_script.h"
 #include "functions/cmdline.h"
+#include "functions/connections.h"
+#include "functions/exit_codes.h"
 #include "functions/instance.h"
 #include "functions/profiles.h"
 #include "functions/run.h"
+#include "functions/tcpip.h"
 #include "globals/mdlGVars.h"
 #include "toolkit/app.h"
 #include "toolkit/dialogs.h"
@@ -25,6 +29,10 @@ constexpr const char* kLateScriptMessage =
     "wait until it has finished, then try again.";
 
 int g_applyTimeoutSeconds = frmMain::kApplyTimeoutSeconds;
+
+// How long the check after a run waits for settings that Windows writes a moment late.
+constexpr std::uint32_t kCheckPatienceMs = 2000;
+constexpr const char* kCheckingCaption = "Checking the connection...";
 
 std::string ScriptFile() {
     return ScriptPath(base::ProgramFolder());
@@ -59,10 +67,11 @@ bool frmMain::LateScriptRunning() {
     if (GetExitCodeProcess(lateScript_.get(), &code) && code == STILL_ACTIVE)
         return true;
     lateScript_.reset();
-    if (std::exchange(lockHeldForLateScript_, false))
-        ReleaseMutex(applyMutex_.get());
+    // Deleted while the lock is still ours: once it is free, the files may be another apply's.
     DeleteFileA(ScriptFile().c_str());
     DeleteFileA(ProgressFile().c_str());
+    if (std::exchange(lockHeldForLateScript_, false))
+        ReleaseMutex(applyMutex_.get());
     return false;
 }
 
@@ -103,16 +112,29 @@ private:
 } // namespace
 
 void frmMain::cmdSetProfile_Click() {
+    // Whatever stops the apply before its script runs leaves this outcome.
+    applyOutcome_ = kExitRefused;
     // Another Ipshifter of this folder (a command-line run, or the one in the tray) may be
     // running the script: the two would share its files.
     const ScopedTryLock lock(applyMutex_.get());
     if (!ApplyMayStart(lock.Owned()))
         return;
     const int chosen = SelectedProfileIndex();
-    if (chosen == -1)
+    if (chosen == -1) {
+        applyOutcome_ = kExitHeading;
         return;
-    if (auto problem = CheckProfileForScript(Profiles[static_cast<size_t>(chosen)])) {
+    }
+    // A copy: handlers that run during the wait may change the table.
+    const ProfileRecord profile = Profiles[static_cast<size_t>(chosen)];
+    if (auto problem = CheckProfileForScript(profile)) {
         tk::MsgBox(*problem, tk::MsgButtons::Ok, tk::MsgIcon::Critical);
+        return;
+    }
+    // netsh can only fail on a connection Windows keeps no TCP/IP settings for; nothing is
+    // marked for it either.
+    const std::string connectionKey = ConnectionKeyOf(profile.INTERFACE);
+    if (!ReadStoredIpSettings(connectionKey)) {
+        tk::MsgBox(NoTcpipSettingsText(profile), tk::MsgButtons::Ok, tk::MsgIcon::Critical);
         return;
     }
 
@@ -122,8 +144,7 @@ void frmMain::cmdSetProfile_Click() {
         TellResidentMarksChanged();
 
     const std::string scriptPath = ScriptFile();
-    const auto lines = BuildApplyScript(Profiles[static_cast<size_t>(chosen)],
-                                        ProgressFolder(base::ProgramFolder()),
+    const auto lines = BuildApplyScript(profile, ProgressFolder(base::ProgramFolder()),
                                         !GetCommandLineArg("PROFILE").empty());
     std::string error;
     if (!WriteScriptFile(scriptPath, lines, error)) {
@@ -136,21 +157,37 @@ void frmMain::cmdSetProfile_Click() {
     {
         RunPhase phase(*this, applying_);
         std::string errorMessage;
+        std::string output;
         // Quoted: a folder with blanks must not run a planted program named after its first word.
-        RunAndWait("\"" + scriptPath + "\"", 0, errorMessage, g_applyTimeoutSeconds, &lateScript_);
+        const bool ended = RunAndWait("\"" + scriptPath + "\"", 0, errorMessage,
+                                      g_applyTimeoutSeconds, &lateScript_, &output);
         phase.StopTimer();
+        std::vector<SettingDifference> differences;
+        if (ended) {
+            lblProgress.SetCaption(kCheckingCaption);
+            differences = CheckApplied(profile, connectionKey, kCheckPatienceMs);
+        }
         if (lateScript_) {
-            // It may still read the script: nobody writes a new one until it has ended.
+            // While it runs it may still read the script, which a new apply would write under it:
+            // the lock stays taken until the late script has ended (LateScriptRunning).
             lockHeldForLateScript_ = WaitForSingleObject(applyMutex_.get(), 0) == WAIT_OBJECT_0;
             tmrLateScript.SetInterval(1000);
         }
         DeleteFileA(scriptPath.c_str());
         DeleteFileA(ProgressFile().c_str());
-        if (!errorMessage.empty())
+        if (!errorMessage.empty()) {
+            applyOutcome_ = kExitNotRun;
             tk::MsgBox(errorMessage, tk::MsgButtons::Ok, tk::MsgIcon::Critical);
+        } else if (!differences.empty()) {
+            applyOutcome_ = kExitDiffers;
+            tk::MsgBox(ApplyFailureText(profile, differences, NetshWords(output)),
+                       tk::MsgButtons::Ok, tk::MsgIcon::Critical);
+        } else {
+            applyOutcome_ = kExitApplied;
+        }
     }
     if (std::exchange(closeAfterApply_, false))
-        Unload(tk::kUnloadTaskManager);
+        Unload(closeModeAfterApply_);
 }
 
 void frmMain::tmrProgress_Timer() {

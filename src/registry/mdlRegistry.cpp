@@ -53,3 +53,78 @@ std::string RegQueryValueText(HKEY key, const std::string& valueName) {
 
     return {};
 }
+
+namespace {
+
+// The value's type and data, whatever its size; false when it cannot be read.
+bool ReadValue(HKEY key, const std::string& valueName, DWORD& type, std::vector<char>& data) {
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD size = 0;
+        if (RegQueryValueExA(key, valueName.c_str(), nullptr, &type, nullptr, &size) !=
+            ERROR_SUCCESS)
+            return false;
+        data.assign(static_cast<size_t>(size), '\0');
+        DWORD got = size;
+        const LONG rc = RegQueryValueExA(key, valueName.c_str(), nullptr, &type,
+                                         reinterpret_cast<BYTE*>(data.data()), &got);
+        // A value that grew in between is asked for again.
+        if (rc == ERROR_MORE_DATA)
+            continue;
+        if (rc != ERROR_SUCCESS)
+            return false;
+        data.resize(std::min(got, size));
+        return true;
+    }
+    return false;
+}
+
+void SplitInto(std::vector<std::string>& out, const char* text, size_t length,
+               const char* separators) {
+    std::string piece;
+    for (size_t i = 0; i <= length; ++i) {
+        if (i == length || std::strchr(separators, text[i]) != nullptr) {
+            if (!piece.empty())
+                out.push_back(piece);
+            piece.clear();
+        } else {
+            piece += text[i];
+        }
+    }
+}
+
+} // namespace
+
+std::optional<std::vector<std::string>> RegQueryValueList(HKEY key, const std::string& valueName) {
+    DWORD type = 0;
+    std::vector<char> data;
+    if (!ReadValue(key, valueName, type, data))
+        return std::nullopt;
+    std::vector<std::string> list;
+    if (type == REG_MULTI_SZ) {
+        // Strings end at their NUL; data stored without the final ones still ends at its size.
+        size_t start = 0;
+        for (size_t i = 0; i <= data.size(); ++i) {
+            if (i == data.size() || data[i] == '\0') {
+                if (i > start)
+                    list.emplace_back(data.data() + start, i - start);
+                start = i + 1;
+            }
+        }
+        return list;
+    }
+    if (type == REG_SZ) {
+        SplitInto(list, data.data(), strnlen(data.data(), data.size()), ", ");
+        return list;
+    }
+    return std::nullopt;
+}
+
+std::optional<DWORD> RegQueryValueDword(HKEY key, const std::string& valueName) {
+    DWORD type = 0;
+    std::vector<char> data;
+    if (!ReadValue(key, valueName, type, data) || type != REG_DWORD || data.size() < 4)
+        return std::nullopt;
+    DWORD value = 0;
+    std::memcpy(&value, data.data(), sizeof(value));
+    return value;
+}

@@ -127,8 +127,8 @@ void UnregisterDialogWindow(void* hwnd) {
                           g_dialogWindows.end());
 }
 
-void EndProgram() {
-    platform::Current().ExitProcess(0);
+void EndProgram(int exitCode) {
+    platform::Current().ExitProcess(static_cast<UINT>(exitCode));
 }
 
 } // namespace tk

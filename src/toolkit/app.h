@@ -36,7 +36,7 @@ void RunMessageLoopUntil(const std::function<bool()>& done);
 void RegisterDialogWindow(void* hwnd);
 void UnregisterDialogWindow(void* hwnd);
 
-// Ends the program at once, with exit code 0.
-void EndProgram();
+// Ends the program at once, with the given exit code.
+void EndProgram(int exitCode = 0);
 
 } // namespace tk

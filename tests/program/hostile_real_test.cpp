@@ -3,6 +3,7 @@
 #include "hostile_data.h"
 #include "support.h"
 
+#include "functions/exit_codes.h"
 #include "functions/profiles.h"
 #include "globals/mdlGVars.h"
 
@@ -19,17 +20,20 @@ TEST(HostileRealProgram, EndsByItselfAfterHostileFilesAndCommandLines) {
         std::string file;
         std::string arguments;
         bool applies;
+        int exitCode;
     };
     const Case cases[] = {
         {"COUNT 32767", "[PROFILES]\r\nCOUNT=32767\r\nPROFILE1=Home\r\n" + FullProfile(1, "LAN"),
-         "/PROFILE=LAN", false},
+         "/PROFILE=LAN", false, kExitHeading},
         // Without a usable file the one default profile lies on the first connection.
-        {"random bytes, quoted heading", Dice(kSeed + 3).Bytes(4000), "/PROFILE=\"LAN\"", false},
-        {"command line of 30000 slashes", "", std::string(30000, '/') + "PROFILE=LAN", false},
+        {"random bytes, quoted heading", Dice(kSeed + 3).Bytes(4000), "/PROFILE=\"LAN\"", false,
+         kExitHeading},
+        {"command line of 30000 slashes", "", std::string(30000, '/') + "PROFILE=LAN", false,
+         kExitHeading},
         {"IPCOUNT 32767, applied",
          "[PROFILES]\r\nCOUNT=1\r\nPROFILE1=Home\r\n[PROFILE1]\r\nINTERFACE=LAN\r\nDHCP=0\r\n"
          "IPCOUNT=32767\r\nIP1=192.0.2.1\r\nSUBNET=255.255.255.0\r\nGATEWAY=none\r\n",
-         "/PROFILE=\"  Home\"", true},
+         "/PROFILE=\"  Home\"", true, kExitApplied},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -38,7 +42,7 @@ TEST(HostileRealProgram, EndsByItselfAfterHostileFilesAndCommandLines) {
         if (!c.file.empty())
             WriteFileBytes(program.IniPath(), c.file);
         program.Start(c.arguments);
-        EXPECT_EQ(program.WaitExit(60000), 0);
+        EXPECT_EQ(program.WaitExit(60000), c.exitCode);
         EXPECT_EQ(ReadFileBytes(program.File("netsh.log")).empty(), !c.applies);
         EXPECT_FALSE(FileExists(program.File("_ipshifter.cmd")));
 

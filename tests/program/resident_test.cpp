@@ -5,6 +5,8 @@
 #include "main_window_fixture.h"
 #include "support.h"
 
+#include "functions/exit_codes.h"
+
 #include <shellapi.h>
 
 #include <gtest/gtest.h>
@@ -229,14 +231,18 @@ TEST_F(Resident, ASecondStartShowsTheFirstOneAndEndsWithoutIconOrWrite) {
     const FILETIME written = LastWrite(program.IniPath());
 
     // A start that would stay in the tray: none named, or a name no entry has.
-    for (const char* arguments : {"", "/PROFILE=Nowhere"}) {
+    const struct {
+        const char* arguments;
+        int exitCode;
+    } starts[] = {{"", 0}, {"/PROFILE=Nowhere", kExitNoProfile}};
+    for (const auto& [arguments, exitCode] : starts) {
         SCOPED_TRACE(arguments);
         const Process second = program.Launch(arguments);
         bool ended = false;
         EXPECT_TRUE(WaitUntil([&] { return (ended = !IsRunning(second)) && IsWindowVisible(main); },
                               20000));
         EXPECT_TRUE(ended);
-        EXPECT_EQ(WaitProcess(second, 0), 0);
+        EXPECT_EQ(WaitProcess(second, 0), exitCode);
         EXPECT_FALSE(IsWindowVisible(lookAlike.hwnd())) << "the look-alike was taken for it";
         EXPECT_EQ(tray.Calls(NIM_ADD).size(), 1u) << "one icon";
         EXPECT_EQ(ReadFileBytes(program.IniPath()), file);
@@ -271,18 +277,6 @@ TEST_F(Resident, AnApplyFromTheCommandLineMovesItsCheckMarkAndItsNextSaveKeepsIt
     EXPECT_TRUE(IsRunning(program.Proc()));
 }
 
-// Sets an environment variable for the programs started while it lives.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name) {
-        SetEnvironmentVariableA(name, value);
-    }
-    ~ScopedEnvironment() { SetEnvironmentVariableA(name_, nullptr); }
-
-private:
-    const char* name_;
-};
-
 TEST_F(Resident, AnApplyFromTheCommandLineWhileTheResidentAppliesIsRefused) {
     // Every netsh call of the resident's apply takes a while.
     const ScopedEnvironment slow("IPSHIFTER_NETSH_DELAY_MS", "1500");
@@ -302,7 +296,7 @@ TEST_F(Resident, AnApplyFromTheCommandLineWhileTheResidentAppliesIsRefused) {
         10000));
     EXPECT_EQ(MessageBoxText(box), kBusy);
     RealProgram::AnswerMessageBox(box);
-    EXPECT_EQ(WaitProcess(switcher, 10000), 0);
+    EXPECT_EQ(WaitProcess(switcher, 10000), kExitRefused);
 
     ASSERT_TRUE(WaitUntil([&] { return !FileExists(program.File("_ipshifter.cmd")); }, 30000));
     EXPECT_EQ(NetshCalls(program.Folder()), kOfficeCalls) << "only the resident's apply ran";

@@ -2,6 +2,8 @@
 #include "fixtures.h"
 #include "support.h"
 
+#include "functions/exit_codes.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -44,7 +46,7 @@ TEST_P(StartupReal, DecidesByTheReportedVersion) {
         HWND main = FindProcessWindow(program.Proc().pid, "IpshifterMain", nullptr);
         EXPECT_TRUE(main == nullptr || !IsWindowVisible(main));
         RealProgram::AnswerMessageBox(box);
-        EXPECT_EQ(program.WaitExit(), 0);
+        EXPECT_EQ(program.WaitExit(), kExitRefused);
         EXPECT_FALSE(FileExists(program.IniPath()));
     }
 }

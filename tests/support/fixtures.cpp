@@ -4,6 +4,9 @@ namespace testsupport {
 namespace {
 
 constexpr const char* kNetworkKey = "SYSTEM\\CurrentControlSet\\Control\\Network";
+// Wine's prefix has none of its own: everything below it is the fixtures'.
+constexpr const char* kTcpipInterfacesKey =
+    "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces";
 
 void SetString(HKEY key, const char* name, const std::string& value) {
     RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -50,6 +53,36 @@ void DeleteKeyTree(HKEY root, const std::string& path) {
     RegDeleteKeyA(root, path.c_str());
 }
 
+std::string TcpipPath(const std::string& connectionKey) {
+    return "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\" + connectionKey;
+}
+
+void WriteTcpip(HKEY root, const std::string& connectionKey, const StoredTcpip& t) {
+    DeleteKeyTree(root, TcpipPath(connectionKey));
+    auto key = CreateKey(root, TcpipPath(connectionKey));
+    auto multi = [&](const char* name, const std::vector<std::string>& items) {
+        std::string data;
+        for (const auto& item : items)
+            data += item + '\0';
+        data += '\0';
+        RegSetValueExA(key.get(), name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size()));
+    };
+    RegSetValueExA(key.get(), "EnableDHCP", 0, REG_DWORD,
+                   reinterpret_cast<const BYTE*>(&t.enableDhcp), sizeof(t.enableDhcp));
+    multi("IPAddress", t.ipAddress);
+    multi("SubnetMask", t.subnetMask);
+    multi("DefaultGateway", t.defaultGateway);
+    multi("DefaultGatewayMetric", t.defaultGatewayMetric);
+    SetString(key.get(), "NameServer", t.nameServer);
+    if (!t.dhcpIpAddress.empty()) {
+        SetString(key.get(), "DhcpIPAddress", t.dhcpIpAddress);
+        SetString(key.get(), "DhcpSubnetMask", t.dhcpSubnetMask);
+        SetString(key.get(), "DhcpNameServer", t.dhcpNameServer);
+        multi("DhcpDefaultGateway", t.dhcpDefaultGateway);
+    }
+}
+
 void WriteConnections(HKEY root, const std::vector<ConnectionEntry>& entries) {
     for (const auto& e : entries) {
         std::string classPath = std::string(kNetworkKey) + "\\" + e.classKey;
@@ -66,6 +99,8 @@ void WriteConnections(HKEY root, const std::vector<ConnectionEntry>& entries) {
             RegSetValueExA(conn.get(), "MediaSubType", 0, REG_DWORD,
                            reinterpret_cast<const BYTE*>(&v), sizeof(v));
         }
+        if (e.tcpip)
+            WriteTcpip(root, e.connectionKey, *e.tcpip);
     }
 }
 
@@ -76,9 +111,11 @@ InProcessNetwork::InProcessNetwork(const std::vector<ConnectionEntry>& entries) 
     WriteConnections(key_.get(), entries);
     if (RegOverridePredefKey(HKEY_LOCAL_MACHINE, key_.get()) != ERROR_SUCCESS)
         ADD_FAILURE() << "cannot stand a scratch key in for HKEY_LOCAL_MACHINE";
+    SetEnvironmentVariableA("IPSHIFTER_NETSH_MACHINE", scratch_.c_str());
 }
 
 InProcessNetwork::~InProcessNetwork() {
+    SetEnvironmentVariableA("IPSHIFTER_NETSH_MACHINE", nullptr);
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     key_.reset();
     DeleteKeyTree(HKEY_CURRENT_USER, scratch_);
@@ -86,11 +123,13 @@ InProcessNetwork::~InProcessNetwork() {
 
 MachineNetwork::MachineNetwork(const std::vector<ConnectionEntry>& entries) {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, kNetworkKey);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kTcpipInterfacesKey);
     WriteConnections(HKEY_LOCAL_MACHINE, entries);
 }
 
 MachineNetwork::~MachineNetwork() {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, kNetworkKey);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kTcpipInterfacesKey);
 }
 
 RealProgram::RealProgram(const std::string& folderHint) : dir_(folderHint) {

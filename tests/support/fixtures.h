@@ -14,7 +14,22 @@
 
 namespace testsupport {
 
-// One connection key under a class key of the network key.
+// The TCP/IP settings Windows keeps for a connection, in the forms Windows writes: lists as
+// REG_MULTI_SZ, the DNS servers as one comma-separated REG_SZ. A DHCP connection by default.
+struct StoredTcpip {
+    DWORD enableDhcp = 1;
+    std::vector<std::string> ipAddress{"0.0.0.0"};
+    std::vector<std::string> subnetMask{"0.0.0.0"};
+    std::vector<std::string> defaultGateway;
+    std::vector<std::string> defaultGatewayMetric;
+    std::string nameServer;
+    // The DHCP client's lease, written only when an address is given.
+    std::string dhcpIpAddress, dhcpSubnetMask, dhcpNameServer;
+    std::vector<std::string> dhcpDefaultGateway;
+};
+
+// One connection key under a class key of the network key, with the TCP/IP settings Windows
+// keeps for it (none: a connection of a removed adapter).
 struct ConnectionEntry {
     std::string classKey;
     std::string connectionKey;
@@ -22,7 +37,13 @@ struct ConnectionEntry {
     std::optional<std::string> pnpInstanceId;
     std::optional<DWORD> mediaSubType;
     std::string className = "Net";
+    std::optional<StoredTcpip> tcpip = StoredTcpip{};
 };
+
+// Where Windows keeps a connection key's TCP/IP settings, below HKLM.
+std::string TcpipPath(const std::string& connectionKey);
+// Writes kept settings (replacing what is there) below a root that stands for HKLM.
+void WriteTcpip(HKEY root, const std::string& connectionKey, const StoredTcpip& tcpip);
 
 // Typical connections of a Vista-era machine: PCI adapters with the given names.
 std::vector<ConnectionEntry> PciConnections(const std::vector<std::string>& names);
@@ -31,11 +52,13 @@ void DeleteKeyTree(HKEY root, const std::string& path);
 void WriteConnections(HKEY root, const std::vector<ConnectionEntry>& entries);
 
 // The connections as this test process sees HKEY_LOCAL_MACHINE: a scratch key under
-// HKEY_CURRENT_USER stands in for it until the fixture ends.
+// HKEY_CURRENT_USER stands in for it until the fixture ends. The netsh stand-in, started by
+// the program under test, changes the settings kept there.
 class InProcessNetwork {
 public:
     explicit InProcessNetwork(const std::vector<ConnectionEntry>& entries);
     ~InProcessNetwork();
+    HKEY Root() const { return key_.get(); }
 
 private:
     std::string scratch_;

@@ -11,6 +11,7 @@ namespace testsupport {
 namespace {
 
 int g_endProgramCalls = 0;
+UINT g_lastExitCode = 0;
 
 int UnexpectedMessageBox(HWND, LPCSTR text, LPCSTR, UINT type) {
     ADD_FAILURE() << "unanswered message box: " << (text ? text : "");
@@ -39,7 +40,10 @@ void NoRealDialogs::SetUp() {
     calls.MessageBoxA = UnexpectedMessageBox;
     calls.DialogBoxIndirectParamA = UnexpectedDialog;
     calls.TrackPopupMenu = UnexpectedPopup;
-    calls.ExitProcess = [](UINT) { ++g_endProgramCalls; };
+    calls.ExitProcess = [](UINT code) {
+        ++g_endProgramCalls;
+        g_lastExitCode = code;
+    };
 }
 
 int EndProgramCalls() {
@@ -47,6 +51,10 @@ int EndProgramCalls() {
 }
 void ResetEndProgramCalls() {
     g_endProgramCalls = 0;
+    g_lastExitCode = 0;
+}
+int LastExitCode() {
+    return static_cast<int>(g_lastExitCode);
 }
 
 MessageBoxRecord DecodeMessageBox(LPCSTR text, UINT type) {

@@ -27,6 +27,8 @@ public:
 // Number of times the program ended since the last reset.
 int EndProgramCalls();
 void ResetEndProgramCalls();
+// The exit code the program last ended with.
+int LastExitCode();
 
 // A message box as the program asked for it.
 struct MessageBoxRecord {
@@ -162,6 +164,20 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 HWND FindProcessWindow(DWORD pid, const char* className, const char* title);
 // The text of a message box: its static control with text.
 std::string MessageBoxText(HWND box);
+
+// Sets an environment variable for the programs started while it lives.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const char* value) : name_(name) {
+        SetEnvironmentVariableA(name, value);
+    }
+    ~ScopedEnvironment() { SetEnvironmentVariableA(name_, nullptr); }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    const char* name_;
+};
 
 // Makes Wine report a Windows version to one program for the lifetime of the object.
 class WineVersionFor {

@@ -28,6 +28,28 @@ TEST(GroupProfiles, HeadingsInDiscoveryOrderProfilesInTableOrderAbsentConnection
               (std::vector<ProfileListEntry>{{"___XXXX_YYYY_XXXXXX____", -1}, {"  A", 0}}));
 }
 
+TEST(ProfileArgument, ExactEntryFirstThenTheFirstListedProfileOfThatName) {
+    const std::vector<ProfileRecord> table = {On("Home", "Y"), On("LAN", "X"), On("Home", "X"),
+                                              On("Away", "Gone"), On("  Home", "Y")};
+    const auto entries = GroupProfiles(table, {"X", "Y"});
+    // X, "  LAN", "  Home"(2), Y, "  Home"(0), "    Home"(4)
+    const struct {
+        const char* value;
+        int entry;
+    } cases[] = {
+        {"  Home", 2},   // the entry's text, the first in list order
+        {"Home", 2},     // the bare name, the first listed (not the first in the table)
+        {"LAN", 1},      // a profile's name, as no entry reads so
+        {"X", 0},        // a heading's text: the heading
+        {"Away", -1},    // a profile no connection of this machine shows
+        {"home", -1},    // names keep their letter case
+        {"    Home", 5}, // a name that starts with blanks, by its entry's text
+        {"", -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(EntryForProfileArgument(entries, table, c.value), c.entry) << c.value;
+}
+
 TEST(AddressText, BoxTextAndListTurnIntoEachOther) {
     struct Case {
         std::string text;

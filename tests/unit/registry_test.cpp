@@ -1,6 +1,7 @@
 // Registry values as text, and the three ways of finding the machine's connections, over
 // fixture trees that stand in for HKEY_LOCAL_MACHINE in this process.
 #include "functions/connections.h"
+#include "functions/tcpip.h"
 #include "registry/mdlRegistry.h"
 #include "base/handle.h"
 
@@ -337,7 +338,7 @@ TEST(ConnectionLists, FiltersOrderAndTheEmptyListMarker) {
                Adapter("c1", "k9", "SlashPci", "PCI/VEN_1")}),
          {"Pci", "LowerPci", "Usb", "BarePci", "ThreeChars", "RootPci", "SlashPci"},
          {"_"},
-         {"Pci", "BarePci"}},
+         {"Pci", "Usb", "BarePci"}},
         {"MediaSubType",
          true,
          Join({ClassKey("c1"), Media("k01", "Dword1", REG_DWORD, DwordBytes(1)),
@@ -456,6 +457,86 @@ TEST(ConnectionLists, StandInEndsWithItsFixture) {
             ("Software\\IpshifterRegistryTest_" + std::to_string(GetCurrentProcessId())).c_str(),
             scratch.put()),
         ERROR_SUCCESS);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The TCP/IP settings Windows keeps for a connection, in the forms its versions write
+
+std::string Multi(std::initializer_list<std::string> items) {
+    std::string out;
+    for (const auto& i : items)
+        out += i + '\0';
+    return out + '\0';
+}
+
+TEST(StoredIpSettings, ReadsBothStringTypesAndBothSeparators) {
+    ScratchMachine machine;
+    const std::string multi = TcpipInterfacePath("{MULTI}");
+    const std::string text = TcpipInterfacePath("{TEXT}");
+    const std::string bare = TcpipInterfacePath("{BARE}");
+    for (const auto& v : std::vector<RegValue>{
+             {multi, "EnableDHCP", REG_DWORD, DwordBytes(0)},
+             {multi, "IPAddress", REG_MULTI_SZ, Multi({"192.0.2.10", "192.0.2.11"})},
+             {multi, "SubnetMask", REG_MULTI_SZ, Multi({"255.255.255.0", "255.255.255.0"})},
+             {multi, "DefaultGateway", REG_MULTI_SZ, Multi({"192.0.2.1"})},
+             {multi, "DefaultGatewayMetric", REG_MULTI_SZ, Multi({"5"})},
+             {multi, "NameServer", REG_SZ, std::string("192.0.2.53,192.0.2.54\0", 22)},
+             {multi, "DhcpIPAddress", REG_SZ, std::string("10.0.0.7\0", 9)},
+             {multi, "DhcpDefaultGateway", REG_MULTI_SZ, Multi({"10.0.0.1"})},
+             {multi, "DhcpNameServer", REG_SZ, std::string("10.0.0.53 10.0.0.54\0", 20)},
+             // Older versions: REG_SZ lists with blanks, a DWORD of 1 for DHCP.
+             {text, "EnableDHCP", REG_DWORD, DwordBytes(1)},
+             {text, "IPAddress", REG_SZ, std::string("0.0.0.0\0", 8)},
+             {text, "SubnetMask", REG_SZ, std::string("0.0.0.0\0", 8)},
+             {text, "DefaultGateway", REG_SZ, std::string(" 192.0.2.1  192.0.2.2 \0", 24)},
+             {text, "NameServer", REG_SZ, std::string("192.0.2.53 192.0.2.54,\0", 23)},
+             // A key without values, and a DHCP flag of the wrong type.
+             {bare, "EnableDHCP", REG_SZ, std::string("1\0", 2)},
+         })
+        machine.Write(v);
+
+    const auto m = ReadStoredIpSettings("{MULTI}");
+    ASSERT_TRUE(m.has_value());
+    EXPECT_EQ(m->dhcp, false);
+    EXPECT_EQ(m->addresses, (Names{"192.0.2.10", "192.0.2.11"}));
+    EXPECT_EQ(m->masks, (Names{"255.255.255.0", "255.255.255.0"}));
+    EXPECT_EQ(m->gateways, Names{"192.0.2.1"});
+    EXPECT_EQ(m->gatewayMetrics, Names{"5"});
+    EXPECT_EQ(m->dnsServers, (Names{"192.0.2.53", "192.0.2.54"}));
+    EXPECT_EQ(m->leaseAddresses, Names{"10.0.0.7"});
+    EXPECT_EQ(m->leaseGateways, Names{"10.0.0.1"});
+    EXPECT_EQ(m->leaseDnsServers, (Names{"10.0.0.53", "10.0.0.54"}));
+    EXPECT_TRUE(m->leaseMasks.empty());
+
+    const auto t = ReadStoredIpSettings("{TEXT}");
+    ASSERT_TRUE(t.has_value());
+    EXPECT_EQ(t->dhcp, true);
+    EXPECT_EQ(t->addresses, Names{"0.0.0.0"});
+    EXPECT_EQ(t->gateways, (Names{"192.0.2.1", "192.0.2.2"}));
+    EXPECT_EQ(t->dnsServers, (Names{"192.0.2.53", "192.0.2.54"}));
+
+    const auto b = ReadStoredIpSettings("{BARE}");
+    ASSERT_TRUE(b.has_value());
+    EXPECT_FALSE(b->dhcp.has_value());
+    EXPECT_TRUE(b->addresses.empty() && b->dnsServers.empty() && b->gateways.empty());
+
+    // No key for the connection, and no key at all: nothing kept. An empty key never reads the
+    // parent, which holds every connection's settings.
+    EXPECT_FALSE(ReadStoredIpSettings("{NONE}").has_value());
+    EXPECT_FALSE(ReadStoredIpSettings("").has_value());
+}
+
+// Discovery hands each connection's key on, for its kept settings to be found.
+TEST(StoredIpSettings, DiscoveryGivesTheKeyOfEachConnection) {
+    ScratchMachine machine;
+    for (const auto& v : Join({ClassKey("c1"), Pci("c1", "{K1}", "LAN"), Pci("c1", "{K2}", "_"),
+                               Adapter("c1", "{K3}", "Dock", "USB\\VID_0B95&PID_1790\\1")}))
+        machine.Write(v);
+    // A connection named like the marker is replaced, key and all, by the next one.
+    EXPECT_EQ(FindConnections(ConnectionFilter::PciOrUsb),
+              (std::vector<FoundConnection>{{"LAN", "{K1}"}, {"Dock", "{K3}"}}));
+    EXPECT_EQ(FindConnections(ConnectionFilter::ByMediaSubType),
+              (std::vector<FoundConnection>{{"LAN", "{K1}"}, {"_", "{K2}"}}));
 }
 
 } // namespace

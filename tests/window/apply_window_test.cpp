@@ -6,11 +6,14 @@
 #include "functions/profiles.h"
 #include "base/error_text.h"
 #include "functions/run.h"
+#include "functions/apply_check.h"
+#include "functions/exit_codes.h"
 #include "tray_icon/CSystrayIcon.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 using namespace testsupport;
@@ -203,12 +206,110 @@ TEST_F(ApplyWindowTest, AFailureInsideTheRunGivesTheWindowBack) {
     EXPECT_EQ(f.tmrProgress.Interval(), 0);
     EXPECT_EQ(f.lblProgress.Caption(), "");
     EXPECT_EQ(trayMessages, std::vector<DWORD>{NIM_MODIFY}) << "the tip is reset";
-    // Not left busy: the next apply runs.
+    // Not left busy: the next apply runs (a DHCP profile, which the connection has already).
+    Choose("  Home");
     SleeperStart quick(0);
     DialogRecorder dialogs;
     f.cmdSetProfile_Click();
     EXPECT_EQ(quick.starts, 1);
     EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(ApplyWindowTest, ADifferenceIsToldAfterTheCleanUpAndTheMarksStay) {
+    Start({"LAN", "WLAN"}, ThreeProfiles());
+    InstallNetsh(dir.path());
+    const ScopedEnvironment refuse("IPSHIFTER_NETSH_REFUSE", "dns");
+    frmMain& f = Form();
+    f.Show();
+    Choose("  Office");
+    DialogRecorder dialogs;
+    bool scriptThere = true, panelShown = false;
+    dialogs.onMessage = [&](const MessageBoxRecord&) {
+        scriptThere = FileExists(dir.File("_ipshifter.cmd"));
+        panelShown = IsWindowVisible(f.frmWAIT.hwnd()) != FALSE;
+        return tk::MsgResult::Ok;
+    };
+    f.cmdSetProfile_Click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].icon, tk::MsgIcon::Critical);
+    EXPECT_EQ(dialogs.messages[0].prompt,
+              ApplyFailureText(Profiles[0], {{"DNS servers", "192.0.2.53, 192.0.2.54", "none"}},
+                               {"The configured DNS server is incorrect or does not exist."}));
+    EXPECT_FALSE(scriptThere);
+    EXPECT_TRUE(panelShown) << "the window is given back after the message";
+    EXPECT_TRUE(f.Enabled());
+    EXPECT_EQ(SelectedOnDisk(dir.File("Ipshifter.ini")), (std::vector<int>{1, 0, 1}));
+}
+
+TEST_F(ApplyWindowTest, TheCheckShowsThatItChecksAndWaitsForSettingsWrittenLate) {
+    Start({"LAN", "WLAN"}, ThreeProfiles());
+    frmMain& f = Form();
+    f.Show();
+    Choose("  Office");
+    // The script runs no netsh: the settings arrive only while the check waits for them.
+    SleeperStart quick(0);
+    DialogRecorder dialogs;
+    StoredTcpip office;
+    office.enableDhcp = 0;
+    office.ipAddress = {"192.0.2.10", "192.0.2.11"};
+    office.subnetMask = {"255.255.255.0", "255.255.255.0"};
+    office.defaultGateway = {"192.0.2.1"};
+    office.nameServer = "192.0.2.53,192.0.2.54";
+    int checkingSeen = 0;
+    {
+        Sampler sampler([&] {
+            if (f.lblProgress.Caption() == "Checking the connection..." && ++checkingSeen == 3)
+                WriteTcpip(network->Root(), InterfaceKeys[0], office);
+        });
+        f.cmdSetProfile_Click();
+    }
+    EXPECT_GE(checkingSeen, 3);
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages[0].prompt;
+    EXPECT_EQ(f.lblProgress.Caption(), "");
+}
+
+TEST_F(ApplyWindowTest, AConnectionWithoutTcpipSettingsIsRefusedBeforeAnythingIsWritten) {
+    Start({"LAN", "WLAN"}, ThreeProfiles());
+    InstallNetsh(dir.path());
+    DeleteKeyTree(network->Root(), TcpipPath(InterfaceKeys[1]));
+    const std::string before = Ini();
+    Choose("  Cafe");
+    DialogRecorder dialogs;
+    Form().cmdSetProfile_Click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].icon, tk::MsgIcon::Critical);
+    EXPECT_EQ(dialogs.messages[0].prompt, NoTcpipSettingsText(Profiles[2]));
+    EXPECT_EQ(Ini(), before);
+    EXPECT_EQ(Profiles[2].SELECTED, 1);
+    EXPECT_FALSE(FileExists(dir.File("_ipshifter.cmd")));
+    EXPECT_FALSE(FileExists(dir.File("netsh.log")));
+}
+
+// A run from the command line that cannot start its script, or whose script times out.
+TEST_F(ApplyWindowTest, AScriptThatDidNotRunGivesItsOwnExitCode) {
+    for (const bool timesOut : {false, true}) {
+        SCOPED_TRACE(timesOut ? "time-out" : "no start");
+        std::optional<ProcessStarts> failing;
+        std::optional<SleeperStart> slow;
+        if (timesOut) {
+            frmMain::SetApplyTimeoutForTesting(1);
+            slow.emplace(3000);
+        } else {
+            failing.emplace([](const std::string&, WORD, PROCESS_INFORMATION&) {
+                SetLastError(ERROR_FILE_NOT_FOUND);
+                return FALSE;
+            });
+        }
+        DialogRecorder dialogs;
+        Start({"LAN", "WLAN"}, ThreeProfiles(), "/PROFILE=\"  Office\"");
+        frmMain::SetApplyTimeoutForTesting(frmMain::kApplyTimeoutSeconds);
+        EXPECT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(EndProgramCalls(), 1);
+        EXPECT_EQ(LastExitCode(), kExitNotRun);
+        if (slow)
+            WaitUntil([&] { return !slow->Running(); }, 10000);
+        TearDown();
+    }
 }
 
 TEST_F(ApplyWindowTest, ATrayApplyDuringAnApplyIsRefusedBeforeTheSelectionChanges) {
@@ -366,11 +467,16 @@ TEST_F(ApplyWindowTest, CommandLineAppliesTheNamedEntryAndEndsWithoutWindowOrIco
         const char* arguments;
         std::vector<std::string> calls;
         bool ends;
+        int exitCode;
     };
     const Case cases[] = {
-        {"/PROFILE=\"  Office\"", kStaticCalls, true},
-        {"/profile=LAN", {}, true},     // a heading applies nothing, and the program ends
-        {"/PROFILE=Office", {}, false}, // a bare name equals no entry: start-up goes on
+        {"/PROFILE=\"  Office\"", kStaticCalls, true, kExitApplied},
+        // A heading applies nothing, and the program ends.
+        {"/profile=LAN", {}, true, kExitHeading},
+        // No entry reads so, but a listed profile bears the name.
+        {"/PROFILE=Office", kStaticCalls, true, kExitApplied},
+        // Neither: start-up goes on.
+        {"/PROFILE=Nowhere", {}, false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -378,6 +484,7 @@ TEST_F(ApplyWindowTest, CommandLineAppliesTheNamedEntryAndEndsWithoutWindowOrIco
         Start({"LAN", "WLAN"}, ThreeProfiles(), c.arguments);
         EXPECT_EQ(NetshCalls(dir.path()), c.calls);
         EXPECT_EQ(EndProgramCalls(), c.ends ? 1 : 0);
+        EXPECT_EQ(LastExitCode(), c.exitCode);
         EXPECT_EQ(std::count(trayMessages.begin(), trayMessages.end(), DWORD{NIM_ADD}),
                   c.ends ? 0 : 1);
         EXPECT_FALSE(MainForm().Loaded() && MainForm().Visible());
