@@ -2,6 +2,7 @@
 
 #include "base/handle.h"
 #include "base/platform.h"
+#include "functions/address_text.h"
 #include "registry/mdlRegistry.h"
 
 #include <windows.h>
@@ -46,6 +47,52 @@ template <typename Call> std::vector<char> GrowingCall(Call call) {
 }
 
 } // namespace
+
+namespace {
+
+// A list without the empty slots Windows writes ("0.0.0.0", or nothing at all).
+std::vector<std::string> Assigned(const std::vector<std::string>& list) {
+    std::vector<std::string> out;
+    for (const auto& item : list) {
+        if (!item.empty() && item != "0.0.0.0")
+            out.push_back(item);
+    }
+    return out;
+}
+
+std::string FirstOr(const std::vector<std::string>& list, const std::string& fallback) {
+    return list.empty() ? fallback : list.front();
+}
+
+} // namespace
+
+ProfileFields FieldsFromSettings(const IpSettings& kept) {
+    ProfileFields f;
+    const auto addresses = Assigned(kept.addresses);
+    // Without the flag, the addresses tell.
+    const bool dhcp = kept.dhcp.value_or(addresses.empty());
+    f.dhcp = dhcp ? 1 : 0;
+    f.dns = TextFromAddresses(Assigned(kept.dnsServers));
+    if (!dhcp) {
+        f.ip = TextFromAddresses(addresses);
+        f.subnet = kept.masks.empty() ? std::string() : kept.masks.front();
+        const auto gateways = Assigned(kept.gateways);
+        f.gateway = FirstOr(gateways, "none");
+        // The metric kept beside the gateway; where none is kept the field stays.
+        if (!gateways.empty() && !kept.gatewayMetrics.empty() &&
+            !kept.gatewayMetrics.front().empty() &&
+            kept.gatewayMetrics.front().find_first_not_of("0123456789") == std::string::npos)
+            f.metric = kept.gatewayMetrics.front();
+        return f;
+    }
+    const auto lease = Assigned(kept.leaseAddresses);
+    if (!lease.empty()) {
+        f.ip = lease.front();
+        f.subnet = FirstOr(kept.leaseMasks, "");
+        f.gateway = FirstOr(Assigned(kept.leaseGateways), "none");
+    }
+    return f;
+}
 
 std::string TcpipInterfacePath(const std::string& connectionKey) {
     return "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\" + connectionKey;

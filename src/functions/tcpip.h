@@ -1,6 +1,7 @@
 #pragma once
 // A connection's IPv4 settings as Windows has them: those it keeps for the connection (where netsh
 // writes them, kept also while the cable is out) and those in use on its adapter.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,23 @@ struct IpSettings {
     std::vector<std::string> leaseGateways;
     std::vector<std::string> leaseDnsServers;
 };
+
+// The texts of the main window's fields for the settings Windows keeps, as "Read current" puts
+// them there: for a static connection its addresses (one per line), the first address's mask, its
+// gateway or "none", the gateway's metric where one is kept, its DNS servers; for a DHCP one the
+// current lease's address, mask and gateway, and its static DNS servers (none when the DHCP-given
+// ones are used).
+struct ProfileFields {
+    std::uint8_t dhcp = 0;
+    std::string ip;
+    std::string subnet;
+    std::string gateway;
+    // Empty: the field keeps what it holds.
+    std::optional<std::string> metric;
+    std::string dns;
+    bool operator==(const ProfileFields&) const = default;
+};
+ProfileFields FieldsFromSettings(const IpSettings& kept);
 
 // HKLM path of the TCP/IP settings Windows keeps for the connection key "{GUID}".
 std::string TcpipInterfacePath(const std::string& connectionKey);

@@ -68,6 +68,7 @@ void frmMain::CreateControls() {
     txtGATEWAY.Create(*this, &frameIP, {900, 1350, 1665, 285}, false);
     txtMETRIC.Create(*this, &frameIP, {900, 1800, 1665, 285}, false);
     txtDNS.Create(*this, &frameDNS, {900, 300, 1665, 1260}, true);
+    cmdReadCurrent.Create(*this, &frameInterface, "Read current", {3750, 2625, 1065, 315});
     cmdSave.Create(*this, &frameInterface, "Save", {4875, 2625, 840, 315});
     Label1.Create(*this, &frameProfiles, "Profile", {450, 375, 450, 195}, Align::Right);
     Label2.Create(*this, &frameInterface, "Name", {585, 300, 405, 195}, Align::Right);
@@ -92,6 +93,7 @@ void frmMain::CreateControls() {
     cmdEditProfile.Click = [this] { cmdEditProfile_Click(); };
     cmdDelProfile.Click = [this] { cmdDelProfile_Click(); };
     cmdSave.Click = [this] { cmdSave_Click(); };
+    cmdReadCurrent.Click = [this] { cmdReadCurrent_Click(); };
     cmdSetProfile.Click = [this] { cmdSetProfile_Click(); };
     cmdAbout.Click = [this] { cmdAbout_Click(); };
     tmrProgress.Tick = [this] { tmrProgress_Timer(); };

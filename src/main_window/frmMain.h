@@ -49,6 +49,7 @@ public:
     tk::Frame frameDNS;
     tk::Label Label6;
     tk::TextBox txtDNS;
+    tk::Button cmdReadCurrent;
     tk::Button cmdSave;
     // Wait panel
     tk::Frame frmWAIT;
@@ -81,6 +82,7 @@ public:
     void cmdEditProfile_Click();
     void cmdDelProfile_Click();
     void cmdSave_Click();
+    void cmdReadCurrent_Click();
     void cmdSetProfile_Click();
     void tmrProgress_Timer();
     void mnuProfile_Click(int index);

@@ -1,4 +1,5 @@
-// The editing commands of the main window: New, Edit (rename), Delete and Save.
+// The editing commands of the main window: New, Edit (rename), Delete, Save, and Read current,
+// which fills the fields from the connection's settings.
 #include "main_window/frmMain.h"
 
 #include "base/error_text.h"
@@ -7,6 +8,7 @@
 #include "functions/ip.h"
 #include "functions/profile_list.h"
 #include "functions/profiles.h"
+#include "functions/tcpip.h"
 #include "globals/mdlGVars.h"
 #include "toolkit/dialogs.h"
 
@@ -131,4 +133,31 @@ void frmMain::cmdSave_Click() {
     }
     SaveProfilesOrReport();
     RefreshProfileList(TrimBlanks(cmbINTERFACE.Text()), TrimBlanks(cmbProfiles.Text()));
+}
+
+void frmMain::cmdReadCurrent_Click() {
+    // The list holds the connections in discovery's order: its position finds the key even
+    // where two connections bear one name.
+    const int position = cmbINTERFACE.ListIndex();
+    const std::string connection = cmbINTERFACE.Text();
+    const std::string key = position >= 0 && static_cast<size_t>(position) < InterfaceKeys.size()
+                                ? InterfaceKeys[static_cast<size_t>(position)]
+                                : ConnectionKeyOf(connection);
+    const auto kept = ReadStoredIpSettings(key);
+    if (!kept) {
+        tk::MsgBox("Windows keeps no TCP/IP settings for the connection \"" + connection +
+                       "\": there is nothing to read. Its network adapter may have been removed "
+                       "or disabled.",
+                   tk::MsgButtons::Ok, tk::MsgIcon::Exclamation);
+        return;
+    }
+    // Into the fields only: Save checks and stores them, choosing another profile drops them.
+    const ProfileFields fields = FieldsFromSettings(*kept);
+    chkDHCP.SetValue(fields.dhcp);
+    txtIP.SetText(fields.ip);
+    txtSUBNET.SetText(fields.subnet);
+    txtGATEWAY.SetText(fields.gateway);
+    if (fields.metric)
+        txtMETRIC.SetText(*fields.metric);
+    txtDNS.SetText(fields.dns);
 }

@@ -57,6 +57,7 @@ TEST_F(MainWindowTest, ControlsStandWhereTheLayoutPutsThemAtTheScreensDpi) {
         {"frameDNS", &f.frameDNS, 3075, 2025, 2715, 1740},
         {"Label6", &f.Label6, 3525, 2325, 300, 195},
         {"txtDNS", &f.txtDNS, 3975, 2325, 1665, 1260},
+        {"cmdReadCurrent", &f.cmdReadCurrent, 3825, 3975, 1065, 315},
         {"cmdSave", &f.cmdSave, 4950, 3975, 840, 315},
         {"frmWAIT", &f.frmWAIT, 1650, 1350, 2940, 1665},
         {"lblWAIT", &f.lblWAIT, 1800, 1875, 2640, 240},
@@ -139,9 +140,10 @@ TEST_F(MainWindowTest, TabOrderAndEnterInTheListBoxes) {
     frmMain& f = Form();
     f.Show();
     const tk::Control* order[] = {
-        &f.cmbProfiles,  &f.cmdSetProfile, &f.cmdNewProfile, &f.cmdEditProfile, &f.cmdDelProfile,
-        &f.cmbINTERFACE, &f.chkDHCP,       &f.txtIP,         &f.txtSUBNET,      &f.txtGATEWAY,
-        &f.txtMETRIC,    &f.txtDNS,        &f.cmdSave,       &f.cmdAbout,       &f.cmbProfiles};
+        &f.cmbProfiles,    &f.cmdSetProfile, &f.cmdNewProfile, &f.cmdEditProfile,
+        &f.cmdDelProfile,  &f.cmbINTERFACE,  &f.chkDHCP,       &f.txtIP,
+        &f.txtSUBNET,      &f.txtGATEWAY,    &f.txtMETRIC,     &f.txtDNS,
+        &f.cmdReadCurrent, &f.cmdSave,       &f.cmdAbout,      &f.cmbProfiles};
     for (size_t i = 0; i + 1 < std::size(order); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(GetNextDlgTabItem(f.hwnd(), order[i]->hwnd(), FALSE), order[i + 1]->hwnd());
@@ -283,6 +285,82 @@ TEST_F(MainWindowTest, DhcpGreysTheAddressGroupButNotTheDnsServers) {
     EXPECT_EQ(f.chkDHCP.Value(), 0);
     for (const auto* c : addressGroup)
         EXPECT_TRUE(IsWindowEnabled(c->hwnd()));
+}
+
+TEST_F(MainWindowTest, ReadCurrentFillsTheFieldsFromTheConnectionAndSavesNothing) {
+    Start({"LAN", "WLAN"}, {MakeProfile("Home", "LAN"), MakeProfile("Cafe", "WLAN")});
+    frmMain& f = Form();
+    f.Show();
+    StoredTcpip office;
+    office.enableDhcp = 0;
+    office.ipAddress = {"192.0.2.10", "192.0.2.11"};
+    office.subnetMask = {"255.255.255.0", "255.255.255.0"};
+    office.defaultGateway = {"192.0.2.1"};
+    office.defaultGatewayMetric = {"25"};
+    office.nameServer = "192.0.2.53,192.0.2.54";
+    WriteTcpip(network->Root(), InterfaceKeys[0], office);
+    StoredTcpip leased;
+    leased.dhcpIpAddress = "10.0.0.57";
+    leased.dhcpSubnetMask = "255.255.255.0";
+    leased.dhcpDefaultGateway = {"10.0.0.1"};
+    leased.dhcpNameServer = "10.0.0.1";
+    WriteTcpip(network->Root(), InterfaceKeys[1], leased);
+    const std::string file = Ini();
+    const auto table = Profiles;
+    auto fields = [&f] {
+        return std::vector<std::string>{std::to_string(f.chkDHCP.Value()),
+                                        f.txtIP.Text(),
+                                        f.txtSUBNET.Text(),
+                                        f.txtGATEWAY.Text(),
+                                        f.txtMETRIC.Text(),
+                                        f.txtDNS.Text()};
+    };
+    auto click = [](const tk::Button& b) { SendMessageA(b.hwnd(), BM_CLICK, 0, 0); };
+
+    Choose("  Home");
+    ASSERT_TRUE(IsWindowEnabled(f.cmdReadCurrent.hwnd()));
+    click(f.cmdReadCurrent);
+    EXPECT_EQ(fields(), (std::vector<std::string>{"0", "192.0.2.10\r\n192.0.2.11", "255.255.255.0",
+                                                  "192.0.2.1", "25", "192.0.2.53\r\n192.0.2.54"}));
+    EXPECT_TRUE(IsWindowEnabled(f.txtIP.hwnd()));
+
+    // The lease of a DHCP connection, in the greyed fields; the metric stays as it was.
+    f.cmbINTERFACE.SetListIndex(1);
+    click(f.cmdReadCurrent);
+    EXPECT_EQ(fields(),
+              (std::vector<std::string>{"1", "10.0.0.57", "255.255.255.0", "10.0.0.1", "25", ""}));
+    EXPECT_FALSE(IsWindowEnabled(f.txtIP.hwnd()));
+    EXPECT_EQ(Ini(), file);
+    EXPECT_EQ(Profiles, table);
+
+    // Choosing a profile drops what was read.
+    Choose("  Home");
+    EXPECT_EQ(fields(), (std::vector<std::string>{"1", "", "", "none", "1", ""}));
+
+    // A connection without TCP/IP settings: told, and the fields stay.
+    DeleteKeyTree(network->Root(), TcpipPath(InterfaceKeys[1]));
+    f.cmbINTERFACE.SetListIndex(1);
+    {
+        DialogRecorder dialogs;
+        click(f.cmdReadCurrent);
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0].icon, tk::MsgIcon::Exclamation);
+        EXPECT_NE(dialogs.messages[0].prompt.find("\"WLAN\""), std::string::npos)
+            << dialogs.messages[0].prompt;
+    }
+    EXPECT_EQ(fields(), (std::vector<std::string>{"1", "", "", "none", "1", ""}));
+
+    // Save stores what was read, as any edit.
+    f.cmbINTERFACE.SetListIndex(0);
+    click(f.cmdReadCurrent);
+    click(f.cmdSave);
+    EXPECT_EQ(Profiles[0],
+              MakeProfile("Home", "LAN", 0, {"192.0.2.10", "192.0.2.11"}, "255.255.255.0",
+                          "192.0.2.1", 25, {"192.0.2.53", "192.0.2.54"}));
+
+    // With the rest of the Interface group, it waits for a chosen profile.
+    Choose("LAN");
+    EXPECT_FALSE(IsWindowEnabled(f.cmdReadCurrent.hwnd()));
 }
 
 TEST_F(MainWindowTest, SubnetAndMetricFillInTheirDefaultsWhenEnteredEmpty) {
