@@ -42,8 +42,8 @@ void frmMain::RetryTrayIcon() {
 }
 
 void frmMain::tmrTrayIcon_Timer() {
-    const bool shown = !SysIcon || SysIcon->ShowIconOrAdopt();
-    if (!shown && --trayRetriesLeft_ > 0)
+    // Goes on while the program wants an icon, the shell refuses it and tries are left.
+    if (SysIcon && !SysIcon->ShowIconOrAdopt() && --trayRetriesLeft_ > 0)
         return;
     tmrTrayIcon.SetInterval(0);
 }

@@ -51,8 +51,9 @@ public:
     // it; when the new shell refuses, the icon counts as not shown.
     bool RestoreAfterShellRestart();
     // Adds the icon when it is not shown; true when the shell has it afterwards. A refused add
-    // is followed by a change of the icon: when the shell takes that, the icon was there all
-    // along (a busy shell that answered too late) and counts as shown.
+    // is followed by a change of the icon: when the shell takes that, it held the icon already
+    // (from an add it reported as failed, or through a "TaskbarCreated" without a restart), and
+    // the icon counts as shown.
     bool ShowIconOrAdopt();
 
     // Raised with GetLastError() when the shell reports a failure.

@@ -7,6 +7,7 @@
 #include "globals/mdlGVars.h"
 #include "main_window/frmMain.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>

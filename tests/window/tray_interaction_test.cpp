@@ -302,8 +302,8 @@ TEST_F(TrayTest, TheIconComesBackWhenTheShellRestarts) {
 }
 
 // How the stand-in shell treats the icon's requests: it takes them, refuses them all (not there
-// yet, too busy), or refuses the add because it holds the icon already (a late answer to an
-// earlier add, a "TaskbarCreated" without a restart), so that a change succeeds.
+// yet, too busy), or refuses the add because it holds the icon already (from an add it reported
+// as failed, or through a "TaskbarCreated" without a restart), so that a change succeeds.
 enum class Shell { Takes, Refuses, HasIt };
 
 class TrayIconAtLogon : public TrayTest {
@@ -370,7 +370,7 @@ TEST_F(TrayIconAtLogon, ARefusedIconIsTriedOnATimerAndOnEveryShellStartUntilTheS
          {NIM_ADD, NIM_MODIFY},
          false,
          true},
-        {"it took the icon, but answered too late",
+        {"it holds the icon from an add it reported as failed",
          Event::Tick,
          Shell::HasIt,
          {NIM_ADD, NIM_MODIFY},
