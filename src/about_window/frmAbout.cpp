@@ -75,6 +75,8 @@ void frmAbout::CreateControls() {
 
 void frmAbout::Form_Load() {
     lblVER.SetCaption(VersionText(tk::AppVersion()));
+    // What opened the window (the tray menu, the About button) finishes painting before this
+    // window covers it.
     tk::DoEvents();
 }
 

@@ -113,84 +113,107 @@ std::optional<double> ReadRadixNumber(ValReader& in) {
                                    : static_cast<std::int64_t>(value));
 }
 
-// The value of the number at the start of the text, or nothing when it is too large for any
-// metric. Values far below one half come back as 0; the rest are read exactly as a double.
-std::optional<double> ReadNumber(const std::string& text) {
-    ValReader in(text);
-    if (in.Peek() == '&')
-        return ReadRadixNumber(in);
+// A decimal number as Val reads it, in parts: the sign, the digits before the point (without
+// leading zeros) and after it, and the power of ten that follows them.
+struct DecimalParts {
+    bool negative = false;
+    std::string intDigits;
+    std::string fracDigits;
+    long long exponent = 0;
+};
 
+// The exponent after "E" or "D" (either case); 0 when there is none.
+long long ReadExponent(ValReader& in) {
+    const char e = in.Peek();
+    if (e != 'E' && e != 'e' && e != 'D' && e != 'd')
+        return 0;
+    in.Next();
     bool negative = false;
     if (in.Peek() == '+' || in.Peek() == '-') {
         negative = in.Peek() == '-';
         in.Next();
     }
-    std::string intDigits; // without leading zeros
-    std::string fracDigits;
+    // No text is long enough to make up for an exponent beyond this bound.
+    constexpr long long kExponentLimit = 1'000'000'000'000'000;
+    long long exponent = 0;
+    for (char c = in.Peek(); IsDigit(c); c = in.Peek()) {
+        in.Next();
+        if (exponent < kExponentLimit)
+            exponent = exponent * 10 + (c - '0');
+    }
+    return negative ? -exponent : exponent;
+}
+
+// The parts of the number at the reader; nothing when it holds no digit.
+std::optional<DecimalParts> ReadDecimalParts(ValReader& in) {
+    DecimalParts n;
+    if (in.Peek() == '+' || in.Peek() == '-') {
+        n.negative = in.Peek() == '-';
+        in.Next();
+    }
     bool anyDigit = false;
     for (char c = in.Peek(); IsDigit(c); c = in.Peek()) {
         in.Next();
         anyDigit = true;
-        if (!intDigits.empty() || c != '0')
-            intDigits += c;
+        if (!n.intDigits.empty() || c != '0')
+            n.intDigits += c;
     }
     if (in.Peek() == '.') {
         in.Next();
         for (char c = in.Peek(); IsDigit(c); c = in.Peek()) {
             in.Next();
             anyDigit = true;
-            fracDigits += c;
+            n.fracDigits += c;
         }
     }
     if (!anyDigit)
-        return 0.0;
+        return std::nullopt;
+    n.exponent = ReadExponent(in);
+    return n;
+}
 
-    // No text is long enough to make up for an exponent beyond this bound.
-    constexpr long long kExponentLimit = 1'000'000'000'000'000;
-    long long exponent = 0;
-    if (const char e = in.Peek(); e == 'E' || e == 'e' || e == 'D' || e == 'd') {
-        in.Next();
-        bool expNegative = false;
-        if (in.Peek() == '+' || in.Peek() == '-') {
-            expNegative = in.Peek() == '-';
-            in.Next();
-        }
-        for (char c = in.Peek(); IsDigit(c); c = in.Peek()) {
-            in.Next();
-            if (exponent < kExponentLimit)
-                exponent = exponent * 10 + (c - '0');
-        }
-        if (expNegative)
-            exponent = -exponent;
-    }
-
+// The value of the parts, or nothing when it is too large for any metric. Values far below one
+// half come back as 0; the rest are read exactly as a double.
+std::optional<double> DecimalValue(const DecimalParts& n) {
     // The power of ten of the leading significant digit decides the far cases without any
     // arithmetic on huge numbers.
     long long lead = 0;
-    if (!intDigits.empty()) {
-        lead = static_cast<long long>(intDigits.size()) - 1;
+    if (!n.intDigits.empty()) {
+        lead = static_cast<long long>(n.intDigits.size()) - 1;
     } else {
-        const size_t first = fracDigits.find_first_not_of('0');
+        const size_t first = n.fracDigits.find_first_not_of('0');
         if (first == std::string::npos)
             return 0.0;
         lead = -static_cast<long long>(first) - 1;
     }
-    lead += exponent;
+    lead += n.exponent;
     if (lead >= 10) // at least 1e10, beyond every 32-bit value
         return std::nullopt;
     if (lead < -1) // below 0.1: rounds to 0
         return 0.0;
 
-    std::string plain = intDigits.empty() ? "0" : intDigits;
+    std::string plain = n.intDigits.empty() ? "0" : n.intDigits;
     plain += '.';
-    plain += fracDigits.empty() ? "0" : fracDigits;
+    plain += n.fracDigits.empty() ? "0" : n.fracDigits;
     plain += 'e';
-    plain += std::to_string(exponent);
+    plain += std::to_string(n.exponent);
     double value = 0.0;
     const auto read = std::from_chars(plain.data(), plain.data() + plain.size(), value);
     if (read.ec != std::errc())
         return std::nullopt;
-    return negative ? -value : value;
+    return n.negative ? -value : value;
+}
+
+// The value of the number at the start of the text, or nothing when it is too large for any
+// metric; a text without a number is 0.
+std::optional<double> ReadNumber(const std::string& text) {
+    ValReader in(text);
+    if (in.Peek() == '&')
+        return ReadRadixNumber(in);
+    const std::optional<DecimalParts> parts = ReadDecimalParts(in);
+    if (!parts)
+        return 0.0;
+    return DecimalValue(*parts);
 }
 
 } // namespace

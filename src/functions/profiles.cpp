@@ -5,6 +5,7 @@
 #include "ini/modGestioneINI.h"
 #include "base/handle.h"
 #include "base/platform.h"
+#include "base/scope_exit.h"
 
 #include <windows.h>
 
@@ -273,16 +274,21 @@ SaveResult SaveProfiles() {
     if (const DWORD error = RemoveFile(temp))
         return {false, error};
     bool created = false;
+    // However the save fails, a new file of ours does not stay behind.
+    auto removeTemp = base::scope_exit([&] {
+        if (created)
+            RemoveFile(temp);
+    });
     DWORD error = WriteNewFile(temp, ProfileFileText(Profiles), created);
     if (error == ERROR_SUCCESS) {
         FlushProfileCache(IniPath);
         if (MoveFileExA(temp.c_str(), IniPath.c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            removeTemp.release();
             return {};
+        }
         error = GetLastError();
     }
-    if (created)
-        RemoveFile(temp);
     return {false, error};
 }
 

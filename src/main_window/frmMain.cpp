@@ -82,6 +82,7 @@ void frmMain::CreateControls() {
     cmdAbout.Create(*this, &frameProfiles, "About", {3975, 675, 765, 315});
     tmrProgress.Create(*this);
     tmrLateScript.Create(*this);
+    tmrTrayIcon.Create(*this);
 
     frmWAIT.SetVisible(false);
 
@@ -97,6 +98,7 @@ void frmMain::CreateControls() {
     cmdSetProfile.Click = [this] { cmdSetProfile_Click(); };
     cmdAbout.Click = [this] { cmdAbout_Click(); };
     tmrProgress.Tick = [this] { tmrProgress_Timer(); };
+    tmrTrayIcon.Tick = [this] { tmrTrayIcon_Timer(); };
     tmrLateScript.Tick = [this] {
         if (!LateScriptRunning())
             tmrLateScript.SetInterval(0);

@@ -58,6 +58,8 @@ public:
     tk::Timer tmrProgress;
     // Watches a script that outlived its time-out, to clean up after it once it has ended.
     tk::Timer tmrLateScript;
+    // Adds the tray icon again while the program wants it and the shell has not taken it.
+    tk::Timer tmrTrayIcon;
 
     // The tray menu tree; it never shows as a menu bar.
     tk::MenuItem mnuMain{"mnuMain"};
@@ -85,6 +87,7 @@ public:
     void cmdReadCurrent_Click();
     void cmdSetProfile_Click();
     void tmrProgress_Timer();
+    void tmrTrayIcon_Timer();
     void mnuProfile_Click(int index);
     void mnuSetup_Click();
     void mnuAbout_Click();
@@ -99,6 +102,12 @@ public:
     // The shell reports the tray icon's clicks with this message, which nothing else sends: real
     // mouse moves over the window, wherever they are, can never pass for one.
     static constexpr UINT kTrayCallbackMessage = WM_APP + 1;
+
+    // The icon at logon: the shell's notification area may not exist yet, or be too busy to
+    // answer. An add that fails is tried again every 5 seconds for 3 minutes (36 tries), and
+    // after that on every "TaskbarCreated", which also starts the 3 minutes afresh.
+    static constexpr int kTrayRetryIntervalMs = 5000;
+    static constexpr int kTrayRetries = 36;
 
     // How long an apply waits for its script; tests shorten it.
     static constexpr int kApplyTimeoutSeconds = 120;
@@ -125,8 +134,11 @@ private:
     void TellResidentMarksChanged();
     // A request of another Ipshifter of this profile file; false for any other message.
     bool OnInstanceRequest(UINT msg, WPARAM request, LPARAM key, LRESULT& result);
-    // Explorer restarted: the icon goes back into its new tray. False for any other message.
+    // Explorer restarted (or started late): the icon goes into its new tray, shown before or
+    // still missing. False for any other message.
     bool OnShellRestart(UINT msg);
+    // Starts the tries of kTrayRetryIntervalMs and kTrayRetries afresh.
+    void RetryTrayIcon();
     // Tells the user where and why a save failed (the table keeps the edits); the platform's
     // description of the failure, or empty after a save that worked.
     std::string ReportSaveFailure(const SaveResult& saved);
@@ -152,6 +164,8 @@ private:
     // that keeps other processes from writing the script under it.
     base::unique_handle lateScript_;
     bool lockHeldForLateScript_ = false;
+    // Tries left before the icon waits for the next "TaskbarCreated".
+    int trayRetriesLeft_ = 0;
     std::uint32_t instanceKey_ = 0;
     // Held for the whole run by the process that stays in the tray.
     base::unique_handle residentMutex_;

@@ -1,8 +1,10 @@
-// The tray: the icon put up at start-up and again after Explorer restarts, the decoding of its
-// clicks, and the tray menu with its commands.
+// The tray: the icon put up at start-up, tried again while the shell refuses it, and put up
+// again after Explorer restarts; the decoding of its clicks, and the tray menu with its
+// commands.
 #include "main_window/frmMain.h"
 
 #include "about_window/frmAbout.h"
+#include "base/scope_exit.h"
 #include "functions/forms.h"
 #include "functions/instance.h"
 #include "globals/mdlGVars.h"
@@ -30,7 +32,20 @@ void frmMain::PutIconInTray() {
     SetTrayCallback(kTrayCallbackMessage, CSystrayIcon::kIconId);
     SysIcon = std::make_unique<CSystrayIcon>();
     SysIcon->Initialize(hwnd(), SmallIcon(), "Ipshifter", kTrayCallbackMessage);
-    SysIcon->ShowIcon();
+    if (!SysIcon->ShowIcon())
+        RetryTrayIcon();
+}
+
+void frmMain::RetryTrayIcon() {
+    trayRetriesLeft_ = kTrayRetries;
+    tmrTrayIcon.SetInterval(kTrayRetryIntervalMs);
+}
+
+void frmMain::tmrTrayIcon_Timer() {
+    // Goes on while the program wants an icon, the shell refuses it and tries are left.
+    if (SysIcon && !SysIcon->ShowIconOrAdopt() && --trayRetriesLeft_ > 0)
+        return;
+    tmrTrayIcon.SetInterval(0);
 }
 
 base::unique_hmenu frmMain::BuildTrayMenu() const {
@@ -82,6 +97,8 @@ void frmMain::Form_MouseMove(int /*button*/, int /*shift*/, float x, float /*y*/
                 continue;
             mnuProfile[k].Checked = Profiles[static_cast<size_t>(i)].SELECTED != 0;
         }
+        // The menu activates the window, which gives the focus back to its last control; were
+        // that Subnet or Metric, an empty field would fill in its default on its own.
         cmdSave.SetFocus();
         base::unique_hmenu menu = BuildTrayMenu();
         const UINT chosen = PopupMenu(menu.get());
@@ -98,8 +115,14 @@ void frmMain::Form_MouseMove(int /*button*/, int /*shift*/, float x, float /*y*/
 bool frmMain::OnShellRestart(UINT msg) {
     if (msg == 0 || msg != TaskbarCreatedMessage())
         return false;
-    if (SysIcon)
-        SysIcon->RestoreAfterShellRestart();
+    if (!SysIcon)
+        return true;
+    const bool shown =
+        SysIcon->Visible() ? SysIcon->RestoreAfterShellRestart() : SysIcon->ShowIconOrAdopt();
+    if (shown)
+        tmrTrayIcon.SetInterval(0);
+    else
+        RetryTrayIcon();
     return true;
 }
 
@@ -112,12 +135,14 @@ void frmMain::mnuProfile_Click(int index) {
     if (!ApplyMayStart(ScopedTryLock(applyMutex_.get()).Owned()))
         return;
     const bool shownHere = !Visible();
+    auto hideAgain = base::scope_exit([&] {
+        if (shownHere)
+            Hide();
+    });
     if (shownHere) {
         Show();
         tk::DoEvents();
     }
     cmbProfiles.SetListIndex(index - 1);
     cmdSetProfile_Click();
-    if (shownHere)
-        Hide();
 }

@@ -3,7 +3,8 @@
 namespace tk {
 
 void ComboBox::Create(Form& form, Frame* container, TwipsRect rect) {
-    // The window height includes the dropped-down list.
+    // The window height includes the dropped-down list: room for 15 entries of about 200 twips
+    // (a line of the form's font) before the list scrolls.
     TwipsRect withList = rect;
     withList.height = rect.height + 15 * 200;
     items_.clear();

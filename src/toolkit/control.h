@@ -30,7 +30,9 @@ public:
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
 
-    // The control's window, made (with all its form's controls) on first use.
+    // The control's window, made (with all its form's controls) on first use. Const all the
+    // same: the windows only show the state the control keeps, so making them late changes
+    // nothing a caller can read.
     HWND hwnd() const;
     bool Created() const { return hwnd_ != nullptr; }
     bool Enabled() const { return enabled_; }

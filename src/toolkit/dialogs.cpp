@@ -71,9 +71,13 @@ INT_PTR CALLBACK InputBoxProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) 
         SetWindowTextA(dlg, kAppTitle);
         SetDlgItemTextA(dlg, kIdPrompt, state->prompt->c_str());
         SetDlgItemTextA(dlg, kIdEdit, state->defaultText->c_str());
-        SendDlgItemMessageA(dlg, kIdEdit, EM_SETSEL, 0, -1);
         SetForegroundWindow(dlg);
-        return TRUE;
+        // The answer is typed at once: the focus goes to the text field with its default text
+        // selected, not to the first tab stop (OK) that the dialog manager would choose.
+        HWND edit = GetDlgItem(dlg, kIdEdit);
+        SetFocus(edit);
+        SendMessageA(edit, EM_SETSEL, 0, -1);
+        return FALSE;
     }
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "base/scope_exit.h"
 #include "toolkit/app.h"
 #include "toolkit/frame.h"
 #include "toolkit/menu.h"
@@ -13,9 +14,11 @@
 namespace tk {
 namespace {
 
+// Never destroyed: a form held in a static slot (the About window's) ends during the program's
+// exit, after a static set made later would be gone, and still takes itself out of it.
 std::set<Form*>& LiveForms() {
-    static std::set<Form*> forms;
-    return forms;
+    static auto* forms = new std::set<Form*>;
+    return *forms;
 }
 
 // The visual-style controls come from the common controls library, loaded only when a window
@@ -109,10 +112,16 @@ void Form::Register(Control* control) {
 void Form::CreateControlWindows() {
     if (controlsCreated_ || !Loaded())
         return;
+    // Set before the first window: making one asks for the others through Control::hwnd().
     controlsCreated_ = true;
+    // A control that cannot be made leaves the rest to the next showing.
+    auto unfinished = base::scope_exit([this] { controlsCreated_ = false; });
     LoadCommonControls();
-    for (Control* control : declared_)
-        control->Realize();
+    for (Control* control : declared_) {
+        if (!control->hwnd_)
+            control->Realize();
+    }
+    unfinished.release();
     // Group boxes lie beneath the controls they frame, and beneath the group boxes they hold
     // (a sibling above would clip them away); panels cover everything.
     std::vector<std::pair<int, HWND>> groups;
@@ -156,13 +165,15 @@ void Form::Load() {
     const DWORD exStyle = WS_EX_CONTROLPARENT;
     RECT rc{0, 0, TwipsToPixels(clientWidthTwips_), TwipsToPixels(clientHeightTwips_)};
     AdjustWindowRectEx(&rc, style, FALSE, exStyle);
-    const int width = rc.right - rc.left;
-    const int height2 = rc.bottom - rc.top;
+    // The window's own size: the client area above, plus the caption and borders around it.
+    const int windowWidth = rc.right - rc.left;
+    const int windowHeight = rc.bottom - rc.top;
     RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    const int x = work.left + std::max(0L, (work.right - work.left - width) / 2);
-    const int y = work.top + std::max(0L, (work.bottom - work.top - height2) / 2);
-    if (!CreateThis(exStyle, className_, caption_.c_str(), style, x, y, width, height2, nullptr))
+    const int x = work.left + std::max(0L, (work.right - work.left - windowWidth) / 2);
+    const int y = work.top + std::max(0L, (work.bottom - work.top - windowHeight) / 2);
+    if (!CreateThis(exStyle, className_, caption_.c_str(), style, x, y, windowWidth, windowHeight,
+                    nullptr))
         throw std::runtime_error("window not created");
     SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(iconBig_.get()));
     SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(iconSmall_.get()));
@@ -193,7 +204,14 @@ bool Form::ShowModal() {
         Load();
     if (!Loaded() || inModal_ || IsWindowVisible(hwnd()))
         return false;
+    // The other forms take no input while this one is up, and get it back however it ends.
     std::vector<HWND> disabled;
+    auto enableOthers = base::scope_exit([&disabled] {
+        for (HWND h : disabled) {
+            if (IsWindow(h))
+                EnableWindow(h, TRUE);
+        }
+    });
     for (Form* other : LiveForms()) {
         if (other != this && other->Loaded() && IsWindowEnabled(other->hwnd())) {
             EnableWindow(other->hwnd(), FALSE);
@@ -201,15 +219,11 @@ bool Form::ShowModal() {
         }
     }
     inModal_ = true;
+    auto leaveModal = base::scope_exit([this] { inModal_ = false; });
     CreateControlWindows();
     ShowWindow(hwnd(), SW_SHOW);
     SetForegroundWindow(hwnd());
     RunMessageLoopUntil([this] { return !Loaded() || !IsWindowVisible(hwnd()); });
-    inModal_ = false;
-    for (HWND h : disabled) {
-        if (IsWindow(h))
-            EnableWindow(h, TRUE);
-    }
     return true;
 }
 
@@ -241,13 +255,13 @@ void Form::EndSessionUnload() {
     if (unloading_)
         return;
     unloading_ = true;
+    auto unloaded = base::scope_exit([this] { unloading_ = false; });
     int cancel = 0;
     try {
         Form_Unload(cancel);
     } catch (...) {
         OutputDebugStringA("Ipshifter: unloading at the end of the session failed\n");
     }
-    unloading_ = false;
 }
 
 bool Form::RunUnload(int unloadMode) {
@@ -257,9 +271,12 @@ bool Form::RunUnload(int unloadMode) {
     Form_QueryUnload(cancel, unloadMode);
     if (cancel)
         return false;
-    unloading_ = true;
-    Form_Unload(cancel);
-    unloading_ = false;
+    {
+        // A Form_Unload that fails leaves the form loaded, and able to close another time.
+        unloading_ = true;
+        auto unloaded = base::scope_exit([this] { unloading_ = false; });
+        Form_Unload(cancel);
+    }
     if (cancel)
         return false;
     DestroyThis();
@@ -307,27 +324,30 @@ UINT Form::PopupMenu(HMENU menu) {
     return TrackPopup(menu, hwnd(), pt);
 }
 
-LRESULT Form::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (trayMessage_ != 0 && msg == trayMessage_) {
-        if (wParam == trayIconId_) {
-            const auto mouseMessage = static_cast<float>(LOWORD(lParam));
-            Form_MouseMove(0, 0, mouseMessage * TwipsPerPixelX(), 0.0f);
-        }
-        return 0;
+bool Form::OnTrayMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (trayMessage_ == 0 || msg != trayMessage_)
+        return false;
+    if (wParam == trayIconId_) {
+        const auto mouseMessage = static_cast<float>(LOWORD(lParam));
+        Form_MouseMove(0, 0, mouseMessage * TwipsPerPixelX(), 0.0f);
     }
+    return true;
+}
+
+bool Form::OnCloseRequest(UINT msg, WPARAM wParam, LRESULT& result) {
+    result = 0;
     switch (msg) {
     case WM_SYSCOMMAND:
         // The title bar's close box, the system menu and Alt+F4 all come this way; a bare
         // WM_CLOSE comes from outside (Task Manager, taskkill, an installer).
-        if ((wParam & 0xFFF0) == SC_CLOSE) {
-            RunUnload(kUnloadUser);
-            return 0;
-        }
-        break;
+        if ((wParam & 0xFFF0) != SC_CLOSE)
+            return false;
+        RunUnload(kUnloadUser);
+        return true;
     case WM_CLOSE:
         RunUnload(kUnloadTaskManager);
-        return 0;
-    case WM_QUERYENDSESSION: {
+        return true;
+    case WM_QUERYENDSESSION:
         // The session's end is never refused or held up, whatever the form would prefer.
         try {
             int cancel = 0;
@@ -335,12 +355,54 @@ LRESULT Form::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         } catch (...) {
             OutputDebugStringA("Ipshifter: a handler failed at the end of the session\n");
         }
-        return TRUE;
-    }
+        result = TRUE;
+        return true;
     case WM_ENDSESSION:
         if (wParam)
             EndSessionUnload();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool Form::OnControlMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (msg != WM_COMMAND && msg != WM_CTLCOLORSTATIC && msg != WM_SETCURSOR)
+        return false;
+    if (RouteToControl(msg, wParam, lParam, GetSysColorBrush(COLOR_BTNFACE),
+                       GetSysColor(COLOR_BTNFACE), result))
+        return true;
+    if (msg == WM_COMMAND && lParam == 0 && HIWORD(wParam) == 0) {
+        OnMenuCommand(LOWORD(wParam));
+        result = 0;
+        return true;
+    }
+    return false;
+}
+
+void Form::OnTimer(UINT_PTR id) {
+    auto it = timers_.find(id);
+    if (it != timers_.end() && it->second->Tick)
+        it->second->Tick();
+}
+
+void Form::OnDestroy() {
+    UnregisterDialogWindow(hwnd());
+    for (auto& [id, timer] : timers_)
+        KillTimer(hwnd(), id);
+    for (auto& [h, control] : controls_)
+        control->hwnd_ = nullptr;
+    controls_.clear();
+    controlsCreated_ = false;
+}
+
+LRESULT Form::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (OnTrayMessage(msg, wParam, lParam))
         return 0;
+    if (OnCloseRequest(msg, wParam, result) || OnControlMessage(msg, wParam, lParam, result))
+        return result;
+    switch (msg) {
     case WM_SHOWWINDOW:
         // However the window comes to be shown (by the program, from outside, by the shell),
         // its controls are there when it does.
@@ -351,33 +413,11 @@ LRESULT Form::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)
             CreateControlWindows();
         break;
-    case WM_COMMAND:
-    case WM_CTLCOLORSTATIC:
-    case WM_SETCURSOR: {
-        LRESULT result = 0;
-        if (RouteToControl(msg, wParam, lParam, GetSysColorBrush(COLOR_BTNFACE),
-                           GetSysColor(COLOR_BTNFACE), result))
-            return result;
-        if (msg == WM_COMMAND && lParam == 0 && HIWORD(wParam) == 0) {
-            OnMenuCommand(LOWORD(wParam));
-            return 0;
-        }
-        break;
-    }
-    case WM_TIMER: {
-        auto it = timers_.find(wParam);
-        if (it != timers_.end() && it->second->Tick)
-            it->second->Tick();
+    case WM_TIMER:
+        OnTimer(wParam);
         return 0;
-    }
     case WM_DESTROY:
-        UnregisterDialogWindow(hwnd());
-        for (auto& [id, timer] : timers_)
-            KillTimer(hwnd(), id);
-        for (auto& [h, control] : controls_)
-            control->hwnd_ = nullptr;
-        controls_.clear();
-        controlsCreated_ = false;
+        OnDestroy();
         break;
     }
     return Window::WindowProc(msg, wParam, lParam);

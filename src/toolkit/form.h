@@ -97,6 +97,13 @@ private:
     int NextControlId() { return nextId_++; }
     UINT_PTR NextTimerId() { return nextTimerId_++; }
     bool RunUnload(int unloadMode);
+    // The concerns of WindowProc, one each. Those that return bool: true when they took the
+    // message, with the result to return.
+    bool OnTrayMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    bool OnCloseRequest(UINT msg, WPARAM wParam, LRESULT& result);
+    bool OnControlMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void OnTimer(UINT_PTR id);
+    void OnDestroy();
     // The session ends: Form_Unload runs whatever it or Form_QueryUnload would prefer.
     void EndSessionUnload();
 

@@ -1,5 +1,7 @@
 #include "toolkit/label.h"
 
+#include "base/scope_exit.h"
+
 namespace tk {
 
 void Label::Create(Form& form, Frame* container, const char* caption, TwipsRect rect, Align align,
@@ -19,12 +21,14 @@ void Label::AfterRealize() {
         return;
     // A label names the field to its right: where the font's text is wider than the box, the
     // box grows to the left rather than cut the first letters off.
-    HDC dc = GetDC(hwnd_);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0)));
     SIZE extent{};
-    GetTextExtentPoint32A(dc, caption_.c_str(), static_cast<int>(caption_.size()), &extent);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd_, dc);
+    if (HDC dc = GetDC(hwnd_)) {
+        auto release = base::scope_exit([&] { ReleaseDC(hwnd_, dc); });
+        HGDIOBJ old =
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0)));
+        auto deselect = base::scope_exit([&] { SelectObject(dc, old); });
+        GetTextExtentPoint32A(dc, caption_.c_str(), static_cast<int>(caption_.size()), &extent);
+    }
     RECT r;
     GetWindowRect(hwnd_, &r);
     MapWindowPoints(nullptr, GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);

@@ -1,5 +1,7 @@
 #include "toolkit/window.h"
 
+#include "base/scope_exit.h"
+
 #include <stdexcept>
 #include <string>
 
@@ -8,9 +10,10 @@ namespace tk {
 int ScreenDpi() {
     static const int dpi = [] {
         HDC dc = GetDC(nullptr);
-        const int v = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
-        if (dc)
-            ReleaseDC(nullptr, dc);
+        if (!dc)
+            return 96;
+        auto release = base::scope_exit([dc] { ReleaseDC(nullptr, dc); });
+        const int v = GetDeviceCaps(dc, LOGPIXELSX);
         return v > 0 ? v : 96;
     }();
     return dpi;

@@ -1,6 +1,7 @@
 #include "tray_icon/CSystrayIcon.h"
 
 #include "base/platform.h"
+#include "base/scope_exit.h"
 
 #include <algorithm>
 #include <cstring>
@@ -41,7 +42,7 @@ std::int32_t CSystrayIcon::Initialize(HWND hwnd, HICON hIcon, const std::string&
     return 0;
 }
 
-bool CSystrayIcon::CallShell(DWORD message) {
+bool CSystrayIcon::CallShell(DWORD message, bool report) {
     NOTIFYICONDATAA data{};
     data.cbSize = IconData.cbSize;
     data.hWnd = IconData.hWnd;
@@ -53,7 +54,7 @@ bool CSystrayIcon::CallShell(DWORD message) {
     const BOOL ok = platform::Current().Shell_NotifyIconA(message, &data);
     if (!ok) {
         const auto error = static_cast<std::int32_t>(GetLastError());
-        if (NIError)
+        if (report && NIError)
             NIError(error);
         return false;
     }
@@ -88,8 +89,8 @@ void CSystrayIcon::SinglePropertyUpdate(std::uint32_t flag) {
     if (!UpdateOnChange_)
         return;
     IconData.uFlags = flag;
+    auto allParts = base::scope_exit([this] { IconData.uFlags = kAllParts; });
     Update();
-    IconData.uFlags = kAllParts;
 }
 
 void CSystrayIcon::IconHandle(HICON hIcon) {
@@ -113,7 +114,21 @@ std::string CSystrayIcon::TipText() const {
 }
 
 bool CSystrayIcon::RestoreAfterShellRestart() {
-    return IconShown && CallShell(NIM_ADD);
+    if (!IconShown)
+        return false;
+    IconShown = false;
+    return ShowIconOrAdopt();
+}
+
+bool CSystrayIcon::ShowIconOrAdopt() {
+    if (IconShown)
+        return true;
+    if (ShowIcon())
+        return true;
+    if (!CallShell(NIM_MODIFY, false))
+        return false;
+    IconShown = true;
+    return true;
 }
 
 void CSystrayIcon::Visible(bool bVisible) {

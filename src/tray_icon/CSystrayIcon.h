@@ -47,8 +47,14 @@ public:
     bool Visible() const { return IconShown; }
     void Visible(bool bVisible);
     bool UpdateOnChange() const { return UpdateOnChange_; }
-    // Adds a shown icon again after the shell restarted and forgot it.
+    // Adds a shown icon again (as ShowIconOrAdopt does) after the shell restarted and forgot
+    // it; when the new shell refuses, the icon counts as not shown.
     bool RestoreAfterShellRestart();
+    // Adds the icon when it is not shown; true when the shell has it afterwards. A refused add
+    // is followed by a change of the icon: when the shell takes that, it held the icon already
+    // (from an add it reported as failed, or through a "TaskbarCreated" without a restart), and
+    // the icon counts as shown.
+    bool ShowIconOrAdopt();
 
     // Raised with GetLastError() when the shell reports a failure.
     std::function<void(std::int32_t ErrorNumber)> NIError;
@@ -56,7 +62,8 @@ public:
     const IconRecord& Record() const { return IconData; }
 
 private:
-    bool CallShell(DWORD message);
+    // `report`: a failure raises NIError.
+    bool CallShell(DWORD message, bool report = true);
     void SinglePropertyUpdate(std::uint32_t flag);
 
     IconRecord IconData;

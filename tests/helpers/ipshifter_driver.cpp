@@ -543,6 +543,48 @@ void AnswerInput(const Program& program, const std::string& answer) {
     WaitDialogGone(dialog);
 }
 
+// Types the answer on the keyboard, wherever the input box put the focus, and presses Return:
+// nothing is written into the field from outside. Prints the prompt and what the field shows
+// before Return.
+void TypeInput(const Program& program, const std::string& answer) {
+    HWND dialog = WaitDialog(program, "the input box");
+    HWND edit = nullptr;
+    for (HWND child : ChildWindows(dialog)) {
+        if (lstrcmpiA(ClassOf(child).c_str(), "Edit") == 0)
+            edit = child;
+    }
+    if (!edit)
+        Fail("the dialog has no text field: " + DialogText(dialog));
+    std::printf("prompt %s\n", DialogText(dialog).c_str());
+    WaitPainted(dialog);
+    // The characters themselves, as a keyboard of any layout would produce them.
+    std::wstring wide(answer.size(), L'\0');
+    wide.resize(static_cast<size_t>(
+        MultiByteToWideChar(CP_ACP, 0, answer.data(), static_cast<int>(answer.size()), wide.data(),
+                            static_cast<int>(wide.size()))));
+    std::vector<INPUT> keys;
+    for (wchar_t c : wide) {
+        INPUT key{};
+        key.type = INPUT_KEYBOARD;
+        key.ki.wScan = static_cast<WORD>(c);
+        key.ki.dwFlags = KEYEVENTF_UNICODE;
+        keys.push_back(key);
+        key.ki.dwFlags |= KEYEVENTF_KEYUP;
+        keys.push_back(key);
+    }
+    if (SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT)) != keys.size())
+        Fail("the keys were not taken");
+    WaitFor([&] { return TextOf(edit) == answer; }, 3000);
+    std::printf("field %s\n", TextOf(edit).c_str());
+    INPUT enter[2] = {};
+    enter[0].type = enter[1].type = INPUT_KEYBOARD;
+    enter[0].ki.wVk = enter[1].ki.wVk = VK_RETURN;
+    enter[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    if (SendInput(2, enter, sizeof(INPUT)) != 2)
+        Fail("Return was not taken");
+    WaitDialogGone(dialog);
+}
+
 void AnswerBox(const Program& program) {
     HWND dialog = WaitDialog(program, "a message box");
     std::printf("message %s\n", DialogText(dialog).c_str());
@@ -670,6 +712,8 @@ void Usage() {
         "  list LABEL                 print the entries of the list beside a label\n"
         "  choose LABEL TEXT          pick the entry of the list beside a label\n"
         "  answer-input TEXT          answer the input box; prints its prompt\n"
+        "  type-input TEXT            type into the input box and press Return; prints its\n"
+        "                             prompt and the field's text before Return\n"
         "  answer-box                 press OK in a message box; prints its text\n"
         "  exit                       choose Exit in the tray menu; prints the exit code\n",
         stderr);
@@ -762,6 +806,9 @@ int Run(std::vector<std::string> args) {
     } else if (command == "answer-input") {
         need(1);
         AnswerInput(program, args[1]);
+    } else if (command == "type-input") {
+        need(1);
+        TypeInput(program, args[1]);
     } else if (command == "answer-box") {
         AnswerBox(program);
     } else if (command == "exit") {

@@ -40,7 +40,7 @@ void MainWindowTest::LoadProgram(const std::string& arguments, VersionReport ver
     version_.emplace(version.platformId, version.major, version.minor);
     tray_.emplace(&platform::Calls::Shell_NotifyIconA, [this](DWORD message, PNOTIFYICONDATAA) {
         trayMessages.push_back(message);
-        return TRUE;
+        return trayAnswer ? trayAnswer(message) : TRUE;
     });
     ResetEndProgramCalls();
     MainForm().Load();

@@ -7,6 +7,7 @@
 #include "globals/mdlGVars.h"
 #include "main_window/frmMain.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +46,9 @@ protected:
     std::unique_ptr<InProcessNetwork> network;
     // Shell calls of the tray icon, by their message.
     std::vector<DWORD> trayMessages;
+    // The shell's answer to each call (when unset, every call succeeds); a refusal sets the last
+    // error itself.
+    std::function<BOOL(DWORD message)> trayAnswer;
 
 private:
     std::optional<ProgramStartedIn> started_;

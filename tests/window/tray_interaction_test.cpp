@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 
 using namespace testsupport;
@@ -297,6 +298,142 @@ TEST_F(TrayTest, TheIconComesBackWhenTheShellRestarts) {
     SendMessageA(Form().hwnd(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_EQ(trayMessages, std::vector<DWORD>{NIM_ADD});
     EXPECT_TRUE(Form().SysIcon->Visible());
+    EXPECT_EQ(Form().tmrTrayIcon.Interval(), 0);
+}
+
+// How the stand-in shell treats the icon's requests: it takes them, refuses them all (not there
+// yet, too busy), or refuses the add because it holds the icon already (from an add it reported
+// as failed, or through a "TaskbarCreated" without a restart), so that a change succeeds.
+enum class Shell { Takes, Refuses, HasIt };
+
+class TrayIconAtLogon : public TrayTest {
+protected:
+    Shell shell = Shell::Takes;
+
+    void StartWithShell(Shell atStart) {
+        shell = atStart;
+        trayAnswer = [this](DWORD message) -> BOOL {
+            if (shell == Shell::Takes || (shell == Shell::HasIt && message != NIM_ADD))
+                return TRUE;
+            SetLastError(ERROR_TIMEOUT);
+            return FALSE;
+        };
+        StartWithProfiles();
+    }
+    bool Retrying() { return Form().tmrTrayIcon.Interval() > 0 && Form().tmrTrayIcon.Enabled(); }
+    void Tick() { Form().tmrTrayIcon.Tick(); }
+    void ShellRestarts() {
+        SendMessageA(Form().hwnd(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    }
+};
+
+TEST_F(TrayIconAtLogon, ARefusedIconIsTriedOnATimerAndOnEveryShellStartUntilTheShellHasIt) {
+    enum class Event { Start, Tick, ShellRestarts };
+    struct Step {
+        const char* what;
+        Event event;
+        Shell shell;
+        std::vector<DWORD> requests;
+        bool shown;
+        bool retrying;
+    };
+    const Step steps[] = {
+        {"the shell is not there at start-up",
+         Event::Start,
+         Shell::Refuses,
+         {NIM_ADD},
+         false,
+         true},
+        {"still not there", Event::Tick, Shell::Refuses, {NIM_ADD, NIM_MODIFY}, false, true},
+        {"there at last", Event::Tick, Shell::Takes, {NIM_ADD}, true, false},
+        {"a restarted shell refuses the shown icon",
+         Event::ShellRestarts,
+         Shell::Refuses,
+         {NIM_ADD, NIM_MODIFY},
+         false,
+         true},
+        {"the shell starts again, ready",
+         Event::ShellRestarts,
+         Shell::Takes,
+         {NIM_ADD},
+         true,
+         false},
+        {"no restart at all: the shell still has the icon",
+         Event::ShellRestarts,
+         Shell::HasIt,
+         {NIM_ADD, NIM_MODIFY},
+         true,
+         false},
+        {"a restarted shell is busy",
+         Event::ShellRestarts,
+         Shell::Refuses,
+         {NIM_ADD, NIM_MODIFY},
+         false,
+         true},
+        {"it holds the icon from an add it reported as failed",
+         Event::Tick,
+         Shell::HasIt,
+         {NIM_ADD, NIM_MODIFY},
+         true,
+         false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        trayMessages.clear();
+        shell = step.shell;
+        switch (step.event) {
+        case Event::Start:
+            StartWithShell(step.shell);
+            break;
+        case Event::Tick:
+            ASSERT_TRUE(Retrying());
+            Tick();
+            break;
+        case Event::ShellRestarts:
+            ShellRestarts();
+            break;
+        }
+        EXPECT_EQ(trayMessages, step.requests);
+        EXPECT_EQ(Form().SysIcon->Visible(), step.shown);
+        EXPECT_EQ(Retrying(), step.retrying);
+    }
+
+    // The icon the shell has is removed at the end, once.
+    trayMessages.clear();
+    shell = Shell::Takes;
+    answers = {frmMain::kMenuExit};
+    TrayMessage(Form(), WM_RBUTTONUP);
+    EXPECT_EQ(trayMessages, std::vector<DWORD>{NIM_DELETE});
+}
+
+TEST_F(TrayIconAtLogon, TheTimerTriesEveryFewSecondsForAFewMinutesThenWaitsForTheShell) {
+    StartWithShell(Shell::Refuses);
+    const int interval = Form().tmrTrayIcon.Interval();
+    EXPECT_GE(interval, 1000);
+    EXPECT_LE(interval, 10000);
+    int ticks = 0;
+    while (Retrying() && ticks < 1000) {
+        Tick();
+        ++ticks;
+    }
+    const int triedForMs = ticks * interval;
+    EXPECT_GE(triedForMs, 60 * 1000);
+    EXPECT_LE(triedForMs, 10 * 60 * 1000);
+    EXPECT_EQ(std::count(trayMessages.begin(), trayMessages.end(), DWORD{NIM_ADD}), 1 + ticks);
+    EXPECT_FALSE(Form().SysIcon->Visible());
+
+    // Each start of the shell tries again, and starts the timer afresh while refused.
+    trayMessages.clear();
+    ShellRestarts();
+    EXPECT_EQ(trayMessages, (std::vector<DWORD>{NIM_ADD, NIM_MODIFY}));
+    ASSERT_TRUE(Retrying());
+    for (int i = 1; i < ticks; ++i)
+        Tick();
+    EXPECT_TRUE(Retrying()) << "the whole schedule again, not what was left of it";
+    shell = Shell::Takes;
+    ShellRestarts();
+    EXPECT_TRUE(Form().SysIcon->Visible());
+    EXPECT_FALSE(Retrying());
 }
 
 } // namespace
