@@ -8,13 +8,16 @@
 #include "functions/run.h"
 #include "functions/apply_check.h"
 #include "functions/exit_codes.h"
+#include "functions/instance.h"
 #include "tray_icon/CSystrayIcon.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 
 using namespace testsupport;
 
@@ -187,6 +190,42 @@ TEST_F(ApplyWindowTest, ATimeOutIsReportedAfterTheCleanUpAndItsScriptHoldsFurthe
     f.cmdSetProfile_Click();
     EXPECT_EQ(quick.starts, 1);
     EXPECT_EQ(dialogs.messages.size(), 3u);
+}
+
+// Another Ipshifter of the folder waits for the apply lock while a timed-out script runs on: once
+// it has the lock, the files it finds are its own to write, so none of the late script's may be
+// left then, nor deleted afterwards.
+TEST_F(ApplyWindowTest, ALateScriptsFilesGoBeforeTheLockIsFree) {
+    Start({"LAN", "WLAN"}, ThreeProfiles());
+    frmMain& f = Form();
+    Choose("  Home");
+    frmMain::SetApplyTimeoutForTesting(1);
+    SleeperStart sleeper(3000);
+    DialogRecorder dialogs;
+    f.cmdSetProfile_Click();
+    frmMain::SetApplyTimeoutForTesting(frmMain::kApplyTimeoutSeconds);
+    ASSERT_EQ(dialogs.Prompts(), std::vector<std::string>{"Time out !!!"});
+    ASSERT_TRUE(sleeper.Running()) << "the machine is too slow for this test's margins";
+    // The late script writes another progress line.
+    const std::string progress = dir.File("_progress.tmp");
+    WriteFileBytes(progress, "2/2\r\n");
+
+    const std::string lockName = InstanceObjectName(InstanceKey(IniPath), "apply");
+    std::atomic<int> leftWhenOurs{-1};
+    std::thread other([&] {
+        base::unique_handle lock(OpenMutexA(SYNCHRONIZE, FALSE, lockName.c_str()));
+        if (!lock || WaitForSingleObject(lock.get(), 30000) != WAIT_OBJECT_0)
+            return;
+        leftWhenOurs = FileExists(progress) ? 1 : 0;
+        // Its own apply's files.
+        WriteFileBytes(progress, "1/3\r\n");
+        ReleaseMutex(lock.get());
+    });
+    EXPECT_TRUE(WaitUntil([&] { return leftWhenOurs != -1; }, 30000));
+    other.join();
+    EXPECT_EQ(leftWhenOurs, 0) << "the late script's progress file was still there";
+    tk::DoEvents();
+    EXPECT_EQ(ReadFileBytes(progress), "1/3\r\n") << "the other apply's file was deleted";
 }
 
 TEST_F(ApplyWindowTest, AFailureInsideTheRunGivesTheWindowBack) {
