@@ -2,6 +2,7 @@
 // The main window: profile list and commands, the edit fields of the chosen profile, the wait
 // panel shown while a profile is applied, and the tray menu tree.
 #include "base/handle.h"
+#include "base/names.h"
 #include "functions/profiles.h"
 #include "toolkit/button.h"
 #include "toolkit/check_box.h"
@@ -96,7 +97,7 @@ public:
 
     // The shell reports the tray icon's clicks with this message, which nothing else sends: real
     // mouse moves over the window, wherever they are, can never pass for one.
-    static constexpr UINT kTrayCallbackMessage = WM_APP + 1;
+    static constexpr UINT kTrayCallbackMessage = ::kTrayCallbackMessage;
 
     // How long an apply waits for its script; tests shorten it.
     static constexpr int kApplyTimeoutSeconds = 120;

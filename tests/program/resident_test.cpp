@@ -195,14 +195,14 @@ public:
         WNDCLASSA wc{};
         wc.lpfnWndProc = Proc;
         wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "IpshifterMain";
+        wc.lpszClassName = kMainWindowClass;
         RegisterClassA(&wc);
-        window_.reset(CreateWindowExA(0, "IpshifterMain", "Ipshifter", WS_OVERLAPPEDWINDOW, 0, 0,
+        window_.reset(CreateWindowExA(0, kMainWindowClass, "Ipshifter", WS_OVERLAPPEDWINDOW, 0, 0,
                                       200, 100, nullptr, nullptr, wc.hInstance, nullptr));
     }
     ~LookAlike() {
         window_.reset();
-        UnregisterClassA("IpshifterMain", GetModuleHandleA(nullptr));
+        UnregisterClassA(kMainWindowClass, GetModuleHandleA(nullptr));
     }
     HWND hwnd() const { return window_.get(); }
     static int requests;

@@ -120,7 +120,7 @@ HWND RealProgram::WaitMainWindow(DWORD timeoutMs) {
     HWND found = nullptr;
     WaitUntil(
         [&] {
-            found = FindProcessWindow(process_.pid, "IpshifterMain", nullptr);
+            found = FindProcessWindow(process_.pid, kMainWindowClass, nullptr);
             return found != nullptr;
         },
         timeoutMs);
@@ -149,7 +149,7 @@ int RealProgram::WaitExit(DWORD timeoutMs) {
 }
 
 bool RealProgram::EndSession() {
-    HWND main = FindProcessWindow(process_.pid, "IpshifterMain", nullptr);
+    HWND main = FindProcessWindow(process_.pid, kMainWindowClass, nullptr);
     if (!main)
         return false;
     DWORD_PTR answer = 0;

@@ -93,11 +93,6 @@ std::string DriverOutput(const DriverRun& run);
 // reads them from the screen; a failing driver fails the test.
 std::vector<bool> TrayMenuChecks(DWORD pid);
 
-// The shell's report of a click on the program's icon: the icon's ID in wParam, the mouse
-// message in lParam.
-inline constexpr UINT kTrayCallbackMessage = frmMain::kTrayCallbackMessage;
-inline constexpr WPARAM kTrayIconId = CSystrayIcon::kIconId;
-
 // The icons Wine's tray shows on the virtual display: one window each in its tray window, in the
 // order they were added.
 std::vector<HWND> TrayIconWindows();
