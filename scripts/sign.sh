@@ -23,11 +23,14 @@ command -v osslsigncode >/dev/null || fail "osslsigncode is missing (./scripts/p
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# From a file, so that the password never shows in a process list.
-passfile=$work/pass
-(umask 077 && printf '%s' "${IPSHIFTER_SIGN_PASSWORD:-}" >"$passfile")
-args=(sign -pkcs12 "$pfx" -readpass "$passfile" -h sha256 -n "Ipshifter"
-    -i "https://ipshifter.example.org/")
+args=(sign -pkcs12 "$pfx" -h sha256 -n "Ipshifter" -i "https://ipshifter.example.org/")
+if [ -n "${IPSHIFTER_SIGN_PASSWORD:-}" ]; then
+    # From a file, so that the password never shows in a process list.
+    (umask 077 && printf '%s' "$IPSHIFTER_SIGN_PASSWORD" >"$work/pass")
+    args+=(-readpass "$work/pass")
+else
+    args+=(-pass "")
+fi
 [ -n "${IPSHIFTER_SIGN_TIMESTAMP:-}" ] && args+=(-ts "$IPSHIFTER_SIGN_TIMESTAMP")
 osslsigncode "${args[@]}" -in "$file" -out "$work/signed" >"$work/log" 2>&1 ||
     { cat "$work/log" >&2; fail "osslsigncode could not sign $file"; }

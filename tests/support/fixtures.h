@@ -121,6 +121,7 @@ public:
         LRESULT result;
         bool ownerAlive; // the owner window still existed when the request came
         int iconsAfter;  // icons on the screen once the real tray had done it
+        SIZE icon;       // the size of the picture the request hands over, 0 x 0 for none
     };
 
     TrayWatch();
