@@ -26,7 +26,7 @@ int TwipsToPixels(int twips) {
 
 namespace {
 
-// Windows 10 version 1607 and later; null before.
+// A function of user32 that older versions of Windows lack: null there.
 template <typename Fn> Fn User32Function(const char* name) {
     HMODULE user32 = GetModuleHandleA("user32.dll");
     return user32 ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
@@ -50,9 +50,9 @@ int SystemMetricForDpi(int index, UINT dpi) {
     return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), ScreenDpi());
 }
 
-HICON LoadIconForDpi(int iconResource, UINT dpi, bool small) {
-    const int width = SystemMetricForDpi(small ? SM_CXSMICON : SM_CXICON, dpi);
-    const int height = SystemMetricForDpi(small ? SM_CYSMICON : SM_CYICON, dpi);
+HICON LoadIconForDpi(int iconResource, UINT dpi, bool smallIcon) {
+    const int width = SystemMetricForDpi(smallIcon ? SM_CXSMICON : SM_CXICON, dpi);
+    const int height = SystemMetricForDpi(smallIcon ? SM_CYSMICON : SM_CYICON, dpi);
     return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconResource),
                                          IMAGE_ICON, width, height, 0));
 }

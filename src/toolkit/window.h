@@ -19,7 +19,7 @@ UINT WindowDpi(HWND hwnd);
 int SystemMetricForDpi(int index, UINT dpi);
 // The program's icon resource at the size the display asks for at that dpi: the small one
 // (SM_CXSMICON: title bar, notification area) or the large one (SM_CXICON). The caller owns it.
-HICON LoadIconForDpi(int iconResource, UINT dpi, bool small);
+HICON LoadIconForDpi(int iconResource, UINT dpi, bool smallIcon);
 
 // Registers a window class of the program whose windows go through the trampoline (once per
 // name), with the icon resource's shared icons (none for 0); throws when the platform refuses.

@@ -66,8 +66,8 @@ base::unique_hicon DrawnPicture(int size) {
 TEST(ProgramIcon, IsLoadedAtTheSizeOfTheDpiAsThePictureDrawnForIt) {
     const struct {
         UINT dpi;
-        int small; // SM_CXSMICON: title bar, notification area
-        int large; // SM_CXICON
+        int smallIcon; // SM_CXSMICON: title bar, notification area
+        int largeIcon; // SM_CXICON
     } cases[] = {
         {96, 16, 32},
         {120, 20, 40},
@@ -75,11 +75,11 @@ TEST(ProgramIcon, IsLoadedAtTheSizeOfTheDpiAsThePictureDrawnForIt) {
         {192, 32, 64},
     };
     for (const auto& c : cases) {
-        for (const bool small : {true, false}) {
-            const int expected = small ? c.small : c.large;
-            SCOPED_TRACE(std::to_string(c.dpi) + " dpi, " + (small ? "small" : "large"));
-            EXPECT_EQ(tk::SystemMetricForDpi(small ? SM_CXSMICON : SM_CXICON, c.dpi), expected);
-            base::unique_hicon loaded(tk::LoadIconForDpi(IDI_IPSHIFTER, c.dpi, small));
+        for (const bool smallIcon : {true, false}) {
+            const int expected = smallIcon ? c.smallIcon : c.largeIcon;
+            SCOPED_TRACE(std::to_string(c.dpi) + " dpi, " + (smallIcon ? "small" : "large"));
+            EXPECT_EQ(tk::SystemMetricForDpi(smallIcon ? SM_CXSMICON : SM_CXICON, c.dpi), expected);
+            base::unique_hicon loaded(tk::LoadIconForDpi(IDI_IPSHIFTER, c.dpi, smallIcon));
             const Pixels got = PixelsOf(loaded.get());
             ASSERT_EQ(got.width, expected);
             EXPECT_EQ(got.height, expected);
