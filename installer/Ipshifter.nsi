@@ -2,13 +2,19 @@
 ; an Add/Remove Programs entry and, when chosen, a start at logon. One script for both targets:
 ;
 ;   makensis -DARCH=x64|x86 -DEXE=Ipshifter.exe -DGUIDE=guide.txt -DICON=Ipshifter.ico \
-;            -DOUTDIR=dist Ipshifter.nsi
+;            -DOUTDIR=dist [-DSIGN=sign.sh] -DMAIN_CLASS=... Ipshifter.nsi
 ;
 ; writes OUTDIR/Ipshifter-<version>-setup-<ARCH>.exe, <version> read from EXE's version resource.
+; SIGN, when given, is run on the uninstaller and on the setup once each is made, with the file
+; as its argument, to sign it. The names the program is found by and the files it leaves beside
+; itself come from its src/base/names.h (scripts/make_dist.sh passes them): MAIN_CLASS,
+; MAIN_TITLE, PROFILE_FILE, PROFILE_SAVE_SUFFIX, SCRIPT_FILE, PROGRESS_FILE.
 ;
+; Setup options: /S silent, /INI=<file> preset profiles for a first install, /D=<folder> (last).
 ; Exit codes (the uninstaller's only with _?=): 0 done, 1 cancelled, 2 aborted, 3 Ipshifter
 ; still running, 4 files could not be written or removed, 5 the logon task could not be created
-; or removed, 740 no administrator rights.
+; or removed, 6 the /INI= file cannot be read, 7 the folder's access list cannot be set, 740 no
+; administrator rights.
 
 Unicode true
 
@@ -22,6 +28,12 @@ Unicode true
 !insertmacro REQUIRE_DEFINE GUIDE
 !insertmacro REQUIRE_DEFINE ICON
 !insertmacro REQUIRE_DEFINE OUTDIR
+!insertmacro REQUIRE_DEFINE MAIN_CLASS
+!insertmacro REQUIRE_DEFINE MAIN_TITLE
+!insertmacro REQUIRE_DEFINE PROFILE_FILE
+!insertmacro REQUIRE_DEFINE PROFILE_SAVE_SUFFIX
+!insertmacro REQUIRE_DEFINE SCRIPT_FILE
+!insertmacro REQUIRE_DEFINE PROGRESS_FILE
 !if "${ARCH}" == "x64"
   Target amd64-unicode
   !define PROGRAM_FILES "$PROGRAMFILES64"
@@ -38,15 +50,14 @@ Unicode true
 !define ARP_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Ipshifter"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define TASK_NAME "Ipshifter"
-; The main window, the one a close request goes to.
-!define MAIN_CLASS "IpshifterMain"
-!define MAIN_TITLE "Ipshifter"
 !define CLOSE_WAIT_MS 10000
 !define SCHTASKS_WAIT_MS 60000
 
 !define EXIT_RUNNING 3
 !define EXIT_FILES 4
 !define EXIT_TASK 5
+!define EXIT_PRESET 6
+!define EXIT_ACCESS 7
 !define EXIT_NOT_ADMIN 740
 
 Name "Ipshifter"
@@ -60,6 +71,11 @@ ManifestDPIAware true
 SetCompressor /SOLID lzma
 ShowInstDetails show
 ShowUninstDetails show
+
+!ifdef SIGN
+  !uninstfinalize '"${SIGN}" "%1"' = 0
+  !finalize '"${SIGN}" "%1"' = 0
+!endif
 
 VIProductVersion "${VERSION}"
 VIFileVersion "${VERSION}"
@@ -104,6 +120,9 @@ Var CreatedTop    ; the outermost folder this run created, empty when none
 Var HadExe        ; Ipshifter.exe was there before
 Var HadGuide
 Var MadeLogonStart
+Var PresetProfiles  ; the /INI= file, empty when none was given
+Var SeededProfiles  ; 1: this run copied it into the folder
+Var FolderProtected ; 1: this run gave the folder its own access list
 
 ; ---------------------------------------------------------------------------------------------
 ; Shared by setup and uninstaller (un. is the prefix the uninstaller's copies need).
@@ -244,11 +263,36 @@ Function .onInit
       ${EndIf}
     ${EndIf}
   ${EndIf}
+
+  ; Preset profiles, checked before anything changes: a fleet must not get the program without
+  ; the profiles its administrator meant it to start with.
+  StrCpy $PresetProfiles ""
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/INI=" $1
+  ${IfNot} ${Errors}
+    GetFullPathName $PresetProfiles $1
+    ${If} $PresetProfiles == ""
+      StrCpy $PresetProfiles $1
+    ${EndIf}
+    ClearErrors
+    FileOpen $2 $PresetProfiles r
+    ${If} ${Errors}
+    ${OrIf} $1 == ""
+      MessageBox MB_OK|MB_ICONSTOP "Setup cannot read the preset profiles$\r$\n$1$\r$\n$\r$\nCheck the path given with /INI= and that you may read the file. Nothing was installed." /SD IDOK
+      SetErrorLevel ${EXIT_PRESET}
+      Quit
+    ${EndIf}
+    FileClose $2
+  ${EndIf}
 FunctionEnd
 
 ; Leaves the machine as it was before this run, as far as this run changed it. An upgrade keeps
 ; the files: the earlier entry in Add/Remove Programs and its uninstaller still remove them.
 Function RollBack
+  ${If} $SeededProfiles == 1
+    Delete "$INSTDIR\${PROFILE_FILE}"
+  ${EndIf}
   ${If} $Upgrade == 1
     DetailPrint "The earlier install stays registered in Add/Remove Programs."
     Return
@@ -294,6 +338,118 @@ Function Fail
   MessageBox MB_OK|MB_ICONSTOP "$0" /SD IDOK
   DetailPrint "$0"
   Call RollBack
+FunctionEnd
+
+; The access list of a folder that only administrators may change: Administrators and SYSTEM
+; change it, Users read and run it, nothing comes from the folders above. Windows 2000 and XP
+; have no icacls: there the same list goes on through the platform (SDDL, the owner too).
+!define ADMINS_SID "S-1-5-32-544"
+!define ACL_GRANTS "*S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F *S-1-5-32-545:(OI)(CI)RX"
+!define FOLDER_SDDL "O:BAD:PAI(A;OICI;0x1f01ff;;;BA)(A;OICI;0x1f01ff;;;SY)(A;OICI;0x1200a9;;;BU)"
+; Only what the folder gives: owner Administrators, no access list of its own.
+!define FILE_SDDL "O:BAD:AI"
+!define SI_FOLDER 0x80000005 ; OWNER | DACL | PROTECTED_DACL
+!define SI_FILE 0x20000005   ; OWNER | DACL | UNPROTECTED_DACL
+
+; Runs icacls with the arguments in $0. $0: "ok", or what went wrong.
+Function Icacls
+  DetailPrint "icacls $0"
+  nsExec::ExecToStack /TIMEOUT=${SCHTASKS_WAIT_MS} '"$SYSDIR\icacls.exe" $0'
+  Pop $0
+  Pop $1
+  ${If} $0 == 0
+    StrCpy $0 "ok"
+  ${Else}
+    StrCpy $0 "icacls ended with $0: $1"
+  ${EndIf}
+FunctionEnd
+
+; Puts the security descriptor $1 (SDDL) on the file or folder $0 with the parts $2 (SI_...).
+; $0: "ok", or what went wrong.
+Function SetSecurity
+  DetailPrint "Access list of $0: $1"
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w r1, i 1, *p .r3, p 0) i .r4'
+  ${If} $4 == 0
+    StrCpy $0 "the access list $1 is not understood"
+    Return
+  ${EndIf}
+  System::Call 'advapi32::GetSecurityDescriptorOwner(p r3, *p .r5, *i .r6)'
+  System::Call 'advapi32::GetSecurityDescriptorDacl(p r3, *i .r6, *p .r7, *i .r8)'
+  ; SE_FILE_OBJECT
+  System::Call 'advapi32::SetNamedSecurityInfoW(w r0, i 1, i r2, p r5, p 0, p r7, p 0) i .r4'
+  System::Call 'kernel32::LocalFree(p r3)'
+  ${If} $4 == 0
+    StrCpy $0 "ok"
+  ${Else}
+    StrCpy $0 "error $4 on $0"
+  ${EndIf}
+FunctionEnd
+
+; Ipshifter runs elevated and starts at logon with the highest privileges, so whoever may change
+; the files in its folder may run programs as an administrator. Under the Program Files folder
+; of this setup's bitness the folder inherits such an access list; anywhere else (/D=) it gets
+; one of its own. $0: "ok", or what went wrong.
+Function ProtectFolder
+  StrCpy $FolderProtected 0
+  ; The full form: a path with ".." in it must not pass for one under Program Files.
+  System::Call 'kernel32::GetFullPathNameW(w "$INSTDIR", i ${NSIS_MAX_STRLEN}, w .r1, p 0) i .r2'
+  ${If} $2 == 0
+    StrCpy $1 "$INSTDIR"
+  ${EndIf}
+  StrLen $2 "${PROGRAM_FILES}\"
+  StrCpy $3 "$1\" $2
+  ${If} $3 == "${PROGRAM_FILES}\"
+    StrCpy $0 "ok"
+    Return
+  ${EndIf}
+  StrCpy $FolderProtected 1
+  ${If} ${AtLeastWinVista}
+    StrCpy $0 '"$INSTDIR" /setowner *${ADMINS_SID}'
+    Call Icacls
+    ${If} $0 == "ok"
+      StrCpy $0 '"$INSTDIR" /inheritance:r /grant:r ${ACL_GRANTS}'
+      Call Icacls
+    ${EndIf}
+  ${Else}
+    StrCpy $0 "$INSTDIR"
+    StrCpy $1 "${FOLDER_SDDL}"
+    StrCpy $2 ${SI_FOLDER}
+    Call SetSecurity
+  ${EndIf}
+FunctionEnd
+
+; A file of the program's that is in the folder: owned by Administrators, with only what the
+; folder gives it (a file that was there before, or that the setup replaced, keeps its own
+; otherwise).
+!macro PROTECT_FILE name
+  ${If} $0 == "ok"
+  ${AndIf} ${FileExists} "$INSTDIR\${name}"
+    ${If} ${AtLeastWinVista}
+      StrCpy $0 '"$INSTDIR\${name}" /setowner *${ADMINS_SID}'
+      Call Icacls
+      ${If} $0 == "ok"
+        StrCpy $0 '"$INSTDIR\${name}" /reset'
+        Call Icacls
+      ${EndIf}
+    ${Else}
+      StrCpy $0 "$INSTDIR\${name}"
+      StrCpy $1 "${FILE_SDDL}"
+      StrCpy $2 ${SI_FILE}
+      Call SetSecurity
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; $0: "ok", or what went wrong.
+Function ProtectFolderContents
+  StrCpy $0 "ok"
+  !insertmacro PROTECT_FILE "Ipshifter.exe"
+  !insertmacro PROTECT_FILE "Ipshifter-Guide.txt"
+  !insertmacro PROTECT_FILE "uninstall.exe"
+  !insertmacro PROTECT_FILE "${PROFILE_FILE}"
+  !insertmacro PROTECT_FILE "${PROFILE_FILE}${PROFILE_SAVE_SUFFIX}"
+  !insertmacro PROTECT_FILE "${SCRIPT_FILE}"
+  !insertmacro PROTECT_FILE "${PROGRESS_FILE}"
 FunctionEnd
 
 Section "Ipshifter (required)" SecProgram
@@ -342,6 +498,14 @@ Section "Ipshifter (required)" SecProgram
     Call Fail
     Abort
   ${EndIf}
+  ; Before the files go in, so that they take the folder's access list from the start.
+  Call ProtectFolder
+  ${If} $0 != "ok"
+    StrCpy $0 "Setup cannot limit who may change the folder$\r$\n$INSTDIR$\r$\n$\r$\n$0$\r$\n$\r$\nIpshifter runs with administrator rights, so whoever may change its files could run programs as an administrator. Nothing was installed; choose a folder under Program Files, or one on a drive that keeps access lists (NTFS)."
+    StrCpy $1 ${EXIT_ACCESS}
+    Call Fail
+    Abort
+  ${EndIf}
   SetOutPath "$INSTDIR"
   ; Failures are ours to report, not a retry box that silent mode would answer.
   SetOverwrite try
@@ -356,7 +520,31 @@ Section "Ipshifter (required)" SecProgram
     Abort
   ${EndIf}
   SetOverwrite on
-  ; The profile file, Ipshifter.ini, is the user's: setup never writes it.
+  ; The profile file is the user's: setup writes it only where there is none, from /INI=.
+  StrCpy $SeededProfiles 0
+  ${If} $PresetProfiles != ""
+  ${AndIfNot} ${FileExists} "$INSTDIR\${PROFILE_FILE}"
+    ; Never over a file, not even one that appeared since the test above.
+    System::Call 'kernel32::CopyFileW(w "$PresetProfiles", w "$INSTDIR\${PROFILE_FILE}", i 1) i .r0'
+    ${If} $0 == 0
+      StrCpy $0 "Setup cannot copy the preset profiles$\r$\n$PresetProfiles$\r$\nto$\r$\n$INSTDIR\${PROFILE_FILE}"
+      StrCpy $1 ${EXIT_FILES}
+      Call Fail
+      Abort
+    ${EndIf}
+    StrCpy $SeededProfiles 1
+    DetailPrint "Preset profiles: $INSTDIR\${PROFILE_FILE}"
+  ${EndIf}
+  ${If} $FolderProtected == 1
+    ; Whatever was in the folder before takes the folder's access list too.
+    Call ProtectFolderContents
+    ${If} $0 != "ok"
+      StrCpy $0 "Setup cannot give the files in$\r$\n$INSTDIR$\r$\nthe folder's access list:$\r$\n$0"
+      StrCpy $1 ${EXIT_ACCESS}
+      Call Fail
+      Abort
+    ${EndIf}
+  ${EndIf}
 
   ClearErrors
   CreateShortCut "$SMPROGRAMS\Ipshifter.lnk" "$INSTDIR\Ipshifter.exe" "" "$INSTDIR\Ipshifter.exe" 0 SW_SHOWNORMAL "" "Switch network profiles from the notification area"
@@ -516,16 +704,16 @@ Section "un.Ipshifter" UnSecProgram
   ${EndIf}
   Delete "$INSTDIR\Ipshifter-Guide.txt"
   ; What the program leaves beside itself while it applies a profile or saves.
-  Delete "$INSTDIR\_ipshifter.cmd"
-  Delete "$INSTDIR\_progress.tmp"
-  Delete "$INSTDIR\Ipshifter.ini.new"
+  Delete "$INSTDIR\${SCRIPT_FILE}"
+  Delete "$INSTDIR\${PROGRESS_FILE}"
+  Delete "$INSTDIR\${PROFILE_FILE}${PROFILE_SAVE_SUFFIX}"
   Delete "$SMPROGRAMS\Ipshifter.lnk"
   DeleteRegKey HKLM "${ARP_KEY}"
   Delete "$INSTDIR\uninstall.exe"
 SectionEnd
 
-Section /o "un.Also remove my profiles (Ipshifter.ini)" UnSecProfiles
-  Delete "$INSTDIR\Ipshifter.ini"
+Section /o "un.Also remove my profiles (${PROFILE_FILE})" UnSecProfiles
+  Delete "$INSTDIR\${PROFILE_FILE}"
 SectionEnd
 
 Section "-un.Folder"

@@ -10,7 +10,7 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 
 PACKAGES="wine wine64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
 binutils-mingw-w64-i686 cmake make googletest xvfb xauth fonts-wine imagemagick x11-apps
-x11-utils python3 nsis zip unzip"
+x11-utils python3 nsis zip unzip osslsigncode openssl"
 
 log() { printf '== %s\n' "$*" >&2; }
 

@@ -1,94 +1,149 @@
 #!/usr/bin/env python3
 """Draws the program's icon and the three "tested on" pictures (our own simple drawings).
 
-Writes resources/Ipshifter.ico (32x32 and 16x16, 16 colours) and resources/logo_*.bmp
-(50x37, 24-bit). Run it again after changing a drawing; the outputs are committed.
+Writes resources/Ipshifter.ico (16 to 48 pixels in 32-bit colour with alpha, and 256 pixels as
+PNG, each size drawn on its own pixel grid) and resources/logo_*.bmp (50x37, 24-bit). Run it again after changing a drawing; the outputs are committed.
 """
 import math
 import os
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "..", "resources")
 
-# The standard 16-colour palette.
-PALETTE = [
-    (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0),
-    (0, 0, 128), (128, 0, 128), (0, 128, 128), (192, 192, 192),
-    (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0),
-    (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
-]
-BLACK, NAVY, GREY, BLUE, YELLOW, CYAN, WHITE, TEAL = 0, 4, 8, 12, 11, 14, 15, 6
+# The icon's colours, those of the standard 16-colour palette it was first drawn in.
+NAVY = (0, 0, 128)
+BLUE = (0, 0, 255)
+CYAN = (0, 255, 255)
+YELLOW = (255, 255, 0)
+BLACK = (0, 0, 0)
+
+# Every size Windows asks for at 100 % to 200 % scaling (small and large icons), and the large
+# one of Explorer's views.
+ICON_SIZES = (16, 20, 24, 32, 40, 48, 256)
 
 
-def icon_pixel(u, v):
-    """Colour index (or None for transparent) at unit coordinates u, v in [0, 1)."""
-    # A bold arrow across the lower half: the profile being shifted onto the connection.
-    ay = 0.70
-    if 0.10 <= u <= 0.62 and abs(v - ay) <= 0.085:
-        return YELLOW if abs(v - ay) <= 0.05 and u >= 0.14 else BLACK
-    if 0.58 <= u <= 0.96:
-        half = 0.22 * (0.96 - u) / 0.38
-        if abs(v - ay) <= half:
-            return YELLOW if abs(v - ay) <= half - 0.05 and u <= 0.90 else BLACK
-    # A globe behind it.
-    cx, cy, r = 0.5, 0.42, 0.38
-    d = math.hypot(u - cx, v - cy)
-    if d <= r:
-        if d >= r - 0.05:
+def snap(centre, width):
+    """A line's centre moved so that a line of whole pixels covers whole pixels."""
+    return math.floor(centre) + 0.5 if width % 2 else float(round(centre))
+
+
+class IconDrawing:
+    """The icon at one size: a globe with its grid, and a bold arrow across its lower half (the
+    profile being shifted onto the connection). Lengths are in that size's pixels and stroke
+    widths are whole pixels, so that each size is drawn on its own grid, not scaled from one."""
+
+    def __init__(self, size):
+        self.size = size
+        outline = max(1, round(size / 20))
+        self.line = max(1, round(size / 22))
+        self.edge = max(1, round(size / 36))
+        self.cx = snap(size / 2, self.line)
+        self.cy = snap(0.42 * size, self.line)
+        self.r = round(0.38 * size)
+        self.rim = self.r - outline
+        # The small sizes have room for the equator and three meridians only.
+        self.latitudes = (-0.5, 0.0, 0.5) if size >= 24 else (0.0,)
+        self.ay = snap(0.70 * size, 1)
+        self.shaft = (round(0.10 * size), round(0.62 * size), max(2, round(0.085 * size)))
+        self.head = (round(0.58 * size), round(0.96 * size), 0.22 * size)
+
+    def colour(self, x, y):
+        """The colour at a point in pixels, None where the icon is transparent."""
+        s0, s1, half = self.shaft
+        if s0 <= x <= s1 and abs(y - self.ay) <= half:
+            inside = abs(y - self.ay) <= half - self.edge and x >= s0 + self.edge
+            return YELLOW if inside else BLACK
+        h0, h1, height = self.head
+        if h0 <= x <= h1:
+            reach = height * (h1 - x) / (h1 - h0)
+            if abs(y - self.ay) <= reach:
+                slope = math.hypot(1.0, height / (h1 - h0))
+                inside = abs(y - self.ay) <= reach - self.edge * slope and x >= h0 + self.edge
+                return YELLOW if inside else BLACK
+        d = math.hypot(x - self.cx, y - self.cy)
+        if d > self.r:
+            return None
+        if d >= self.rim:
             return NAVY
-        x, y = (u - cx) / r, (v - cy) / r
-        if abs(y) < 0.06 or abs(y - 0.5) < 0.05 or abs(y + 0.5) < 0.05:
-            return CYAN
-        inner = math.sqrt(max(0.0, 1 - y * y))
-        if abs(x) < 0.06 or abs(abs(x) - 0.55 * inner) < 0.06:
+        half = self.line / 2
+        for lat in self.latitudes:
+            if abs(y - snap(self.cy + lat * self.rim, self.line)) < half:
+                return CYAN
+        dy = (y - self.cy) / self.rim
+        inner = math.sqrt(max(0.0, 1 - dy * dy))
+        if abs(x - self.cx) < half or abs(abs(x - self.cx) - 0.55 * inner * self.rim) < half:
             return CYAN
         return BLUE
-    return None
+
+    def pixels(self):
+        """Rows of (r, g, b, a), top row first, each pixel the mean of a grid of samples."""
+        n = 3 if self.size > 64 else 4
+        rows = []
+        for py in range(self.size):
+            row = []
+            for px in range(self.size):
+                total = [0, 0, 0]
+                hits = 0
+                for sy in range(n):
+                    for sx in range(n):
+                        c = self.colour(px + (sx + 0.5) / n, py + (sy + 0.5) / n)
+                        if c is not None:
+                            hits += 1
+                            for i in range(3):
+                                total[i] += c[i]
+                if hits:
+                    row.append(tuple(round(t / hits) for t in total) + (round(255 * hits / n / n),))
+                else:
+                    row.append((0, 0, 0, 0))
+            rows.append(row)
+        return rows
 
 
-def icon_image(size):
-    rows = []
-    for py in range(size):
-        row = []
-        for px in range(size):
-            row.append(icon_pixel((px + 0.5) / size, (py + 0.5) / size))
-        rows.append(row)
-    # Colour rows: 4 bits a pixel, bottom-up, padded to 4 bytes.
-    xor = b""
-    for row in reversed(rows):
-        bits = bytearray()
-        for i in range(0, size, 2):
-            a = row[i] if row[i] is not None else 0
-            b = row[i + 1] if row[i + 1] is not None else 0
-            bits.append((a << 4) | b)
-        while len(bits) % 4:
-            bits.append(0)
-        xor += bytes(bits)
+def bmp_icon_image(rows):
+    """An icon image in the BMP form: 32-bit colour with alpha, and the 1-bit mask that systems
+    without alpha (Windows 2000) draw with."""
+    size = len(rows)
+    xor = b"".join(struct.pack("<BBBB", b, g, r, a) for row in reversed(rows) for (r, g, b, a) in row)
     mask = b""
     for row in reversed(rows):
-        bits = bytearray((size + 7) // 8)
-        for i, c in enumerate(row):
-            if c is None:
+        bits = bytearray((size + 31) // 32 * 4)
+        for i, (_, _, _, a) in enumerate(row):
+            if a < 128:
                 bits[i // 8] |= 0x80 >> (i % 8)
-        while len(bits) % 4:
-            bits.append(0)
         mask += bytes(bits)
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 4, 0, len(xor) + len(mask), 0,
-                         0, 16, 0)
-    palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in PALETTE)
-    return header + palette + xor + mask
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(xor) + len(mask), 0, 0,
+                         0, 0)
+    return header + xor + mask
+
+
+def png_image(rows):
+    """An icon image in the PNG form, as Vista and later store the 256-pixel size."""
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+    size = len(rows)
+    raw = b"".join(b"\0" + bytes(v for px in row for v in px) for row in rows)
+    ihdr = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(raw, 9)) +
+            chunk(b"IEND", b""))
 
 
 def write_icon(path):
-    images = [icon_image(32), icon_image(16)]
+    images = []
+    for size in ICON_SIZES:
+        rows = IconDrawing(size).pixels()
+        images.append((size, png_image(rows) if size >= 256 else bmp_icon_image(rows)))
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    for size, data in zip((32, 16), images):
-        out += struct.pack("<BBBBHHII", size, size, 16, 0, 1, 4, len(data), offset)
+    for size, data in images:
+        # 256 is written as 0 in the directory's byte.
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(data), offset)
         offset += len(data)
     with open(path, "wb") as f:
-        f.write(out + b"".join(images))
+        f.write(out + b"".join(data for _, data in images))
 
 
 # A 5x7 pixel font for the few letters the pictures need.

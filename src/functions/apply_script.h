@@ -1,6 +1,7 @@
 #pragma once
 // The apply script: the netsh commands that give a connection a profile's configuration, with
 // progress lines between them, written for the command interpreter.
+#include "base/names.h"
 #include "globals/mdlGVars.h"
 
 #include <cstdint>
@@ -10,8 +11,6 @@
 
 // The apply's two files, in the program's folder: the script, and the file its progress lines
 // write the current step into.
-inline constexpr const char kScriptFileName[] = "_ipshifter.cmd";
-inline constexpr const char kProgressFileName[] = "_progress.tmp";
 std::string ScriptPath(const std::string& folder);
 std::string ProgressPath(const std::string& folder);
 

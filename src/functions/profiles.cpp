@@ -4,6 +4,7 @@
 #include "globals/mdlGVars.h"
 #include "ini/modGestioneINI.h"
 #include "base/handle.h"
+#include "base/names.h"
 #include "base/platform.h"
 #include "base/scope_exit.h"
 
@@ -270,7 +271,7 @@ std::string ProfileFileText(const std::vector<ProfileRecord>& table) {
 SaveResult SaveProfiles() {
     // Deleting the file and writing it anew would lose every profile to a crash in between: the
     // new file is completed under another name first.
-    const std::string temp = IniPath + ".new";
+    const std::string temp = IniPath + kProfileSaveSuffix;
     if (const DWORD error = RemoveFile(temp))
         return {false, error};
     bool created = false;

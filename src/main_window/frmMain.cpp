@@ -39,7 +39,7 @@ void ResetMainForm() {
     MainFormSlot().reset();
 }
 
-frmMain::frmMain() : tk::Form("IpshifterMain", "Ipshifter", 6015, 4530, IDI_IPSHIFTER) {}
+frmMain::frmMain() : tk::Form(kMainWindowClass, kMainWindowTitle, 6015, 4530, IDI_IPSHIFTER) {}
 
 frmMain::~frmMain() = default;
 

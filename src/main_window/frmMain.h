@@ -2,6 +2,7 @@
 // The main window: profile list and commands, the edit fields of the chosen profile, the wait
 // panel shown while a profile is applied, and the tray menu tree.
 #include "base/handle.h"
+#include "base/names.h"
 #include "functions/profiles.h"
 #include "toolkit/button.h"
 #include "toolkit/check_box.h"
@@ -101,7 +102,7 @@ public:
 
     // The shell reports the tray icon's clicks with this message, which nothing else sends: real
     // mouse moves over the window, wherever they are, can never pass for one.
-    static constexpr UINT kTrayCallbackMessage = WM_APP + 1;
+    static constexpr UINT kTrayCallbackMessage = ::kTrayCallbackMessage;
 
     // The icon at logon: the shell's notification area may not exist yet, or be too busy to
     // answer. An add that fails is tried again every 5 seconds for 3 minutes (36 tries), and

@@ -2,6 +2,7 @@
 // apply from the command line lets the first one know the new marks.
 #include "main_window/frmMain.h"
 
+#include "base/names.h"
 #include "functions/instance.h"
 #include "functions/profiles.h"
 #include "toolkit/app.h"
@@ -11,7 +12,6 @@ namespace {
 // Long enough for a resident that is still loading a large profile file.
 constexpr DWORD kHandOverWaitMs = 10000;
 constexpr DWORD kNotifyWaitMs = 3000;
-constexpr const char* kMainWindowClass = "IpshifterMain";
 
 } // namespace
 

@@ -150,16 +150,7 @@ void Form::CreateControlWindows() {
 void Form::Load() {
     if (Loaded())
         return;
-    HINSTANCE inst = GetModuleHandleA(nullptr);
-    if (iconResource_) {
-        iconBig_.reset(static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(iconResource_),
-                                                     IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                                     GetSystemMetrics(SM_CYICON), 0)));
-        iconSmall_.reset(static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(iconResource_),
-                                                       IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                       GetSystemMetrics(SM_CYSMICON), 0)));
-    }
-    RegisterWindowClass(className_, GetSysColorBrush(COLOR_BTNFACE), iconBig_.get());
+    RegisterWindowClass(className_, GetSysColorBrush(COLOR_BTNFACE), iconResource_);
 
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     const DWORD exStyle = WS_EX_CONTROLPARENT;
@@ -175,6 +166,11 @@ void Form::Load() {
     if (!CreateThis(exStyle, className_, caption_.c_str(), style, x, y, windowWidth, windowHeight,
                     nullptr))
         throw std::runtime_error("window not created");
+    // At the sizes the window's dpi asks for: drawn pictures, not scaled ones.
+    if (iconResource_) {
+        iconBig_.reset(LoadIconForDpi(iconResource_, WindowDpi(hwnd()), false));
+        iconSmall_.reset(LoadIconForDpi(iconResource_, WindowDpi(hwnd()), true));
+    }
     SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(iconBig_.get()));
     SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(iconSmall_.get()));
 

@@ -19,7 +19,7 @@ void Frame::CreatePanel(Form& form, Frame* container, TwipsRect rect, COLORREF b
     isPanel_ = true;
     frameRect_ = rect;
     children_.clear();
-    RegisterWindowClass(kPanelClass, nullptr, nullptr);
+    RegisterWindowClass(kPanelClass, nullptr, 0);
     backgroundColour_ = background;
     background_.reset(CreateSolidBrush(background));
     CreateIn(form, container, kPanelClass, "", WS_CLIPCHILDREN, 0, rect, FontKind::Normal);

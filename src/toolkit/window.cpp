@@ -27,7 +27,40 @@ int TwipsToPixels(int twips) {
     return MulDiv(twips, ScreenDpi(), 1440);
 }
 
-void RegisterWindowClass(const char* className, HBRUSH background, HICON icon) {
+namespace {
+
+// A function of user32 that older versions of Windows lack: null there.
+template <typename Fn> Fn User32Function(const char* name) {
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    return user32 ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
+                  : nullptr;
+}
+
+} // namespace
+
+UINT WindowDpi(HWND hwnd) {
+    using Fn = UINT(WINAPI*)(HWND);
+    static const Fn forWindow = User32Function<Fn>("GetDpiForWindow");
+    const UINT dpi = forWindow && hwnd ? forWindow(hwnd) : 0;
+    return dpi ? dpi : static_cast<UINT>(ScreenDpi());
+}
+
+int SystemMetricForDpi(int index, UINT dpi) {
+    using Fn = int(WINAPI*)(int, UINT);
+    static const Fn forDpi = User32Function<Fn>("GetSystemMetricsForDpi");
+    if (forDpi)
+        return forDpi(index, dpi);
+    return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), ScreenDpi());
+}
+
+HICON LoadIconForDpi(int iconResource, UINT dpi, bool smallIcon) {
+    const int width = SystemMetricForDpi(smallIcon ? SM_CXSMICON : SM_CXICON, dpi);
+    const int height = SystemMetricForDpi(smallIcon ? SM_CYSMICON : SM_CYICON, dpi);
+    return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconResource),
+                                         IMAGE_ICON, width, height, 0));
+}
+
+void RegisterWindowClass(const char* className, HBRUSH background, int iconResource) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSEXA existing{};
     existing.cbSize = sizeof(existing);
@@ -38,7 +71,14 @@ void RegisterWindowClass(const char* className, HBRUSH background, HICON icon) {
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = Window::Trampoline;
     wc.hInstance = instance;
-    wc.hIcon = icon;
+    if (iconResource) {
+        // Shared: the class keeps them for the rest of the run, whatever its windows load.
+        wc.hIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(iconResource),
+                                                 IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+        wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(iconResource),
+                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                   GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    }
     wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     wc.hbrBackground = background;
     wc.lpszClassName = className;

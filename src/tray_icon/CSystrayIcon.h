@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "base/names.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -24,7 +26,7 @@ public:
     };
 
     // The one icon of its window, as the shell's callbacks name it in wParam.
-    static constexpr std::uint32_t kIconId = 1;
+    static constexpr std::uint32_t kIconId = kTrayIconId;
 
     CSystrayIcon() = default;
     // Removes the icon when it is shown.

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "../../src/base/handle.h"
+#include "../../src/base/names.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,9 +24,6 @@
 namespace {
 
 constexpr DWORD kWaitMs = 10000;
-// The message and icon ID with which the shell reports clicks on Ipshifter's tray icon.
-constexpr UINT kTrayCallback = WM_APP + 1;
-constexpr WPARAM kTrayIconId = 1;
 
 struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -213,7 +211,7 @@ public:
     explicit Program(DWORD pid) : pid_(pid) {}
 
     HWND Main() const {
-        HWND main = FindTop(pid_, "IpshifterMain", "Ipshifter");
+        HWND main = FindTop(pid_, kMainWindowClass, kMainWindowTitle);
         if (!main)
             Fail("no Ipshifter main window");
         return main;
@@ -222,15 +220,16 @@ public:
 
     HWND WaitMain() const {
         HWND main = nullptr;
-        if (!WaitFor(
-                [&] { return (main = FindTop(pid_, "IpshifterMain", "Ipshifter")) != nullptr; }))
+        if (!WaitFor([&] {
+                return (main = FindTop(pid_, kMainWindowClass, kMainWindowTitle)) != nullptr;
+            }))
             Fail("the Ipshifter main window did not appear");
         return main;
     }
 
     // The shell's report of a mouse message on the tray icon.
     void Tray(UINT mouseMessage) const {
-        PostMessageA(Main(), kTrayCallback, kTrayIconId, MAKELPARAM(mouseMessage, 0));
+        PostMessageA(Main(), kTrayCallbackMessage, kTrayIconId, MAKELPARAM(mouseMessage, 0));
     }
 
     // The popup menu on the screen, if one is open.

@@ -1,10 +1,12 @@
 // The 64-bit setup run the way an administrator runs it: a silent install, an install over an
-// install whose program is running, the silent uninstall, the start at logon on Windows XP, and
-// the faults that must leave nothing half installed. Each test starts from a machine without
-// Ipshifter, with a recording schtasks.exe in the system folder (Wine's own cannot create logon
-// tasks), and leaves the machine that way.
+// install whose program is running, preset profiles, the protected folder, the silent
+// uninstall, the start at logon on Windows XP, and the faults that must leave nothing half
+// installed. Each test starts from a machine without Ipshifter, with recording stand-ins for
+// schtasks.exe and icacls.exe in the system folder (Wine's own cannot create logon tasks or show
+// access lists), and leaves the machine that way.
 #include "support.h"
 
+#include "base/names.h"
 #include "toolkit/app.h"
 
 #include <commctrl.h>
@@ -15,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -33,14 +36,22 @@ const char kOtherDir[] = "C:\\Tools & More\\Ipshifter";
 // A file where the setup is told to make a folder.
 const char kBlocker[] = "C:\\ipshifter-blocker";
 constexpr DWORD kSetupWaitMs = 60000;
-// Where Wine is told to run a native schtasks.exe rather than its builtin one.
+// Where Wine is told to run the native stand-ins rather than its builtin tools.
 const char kOverridesKey[] = "Software\\Wine\\DllOverrides";
+const char* const kStandIns[] = {"schtasks", "icacls"};
 
 // A profile file as the program writes it, so that reading it back changes nothing.
 const char kProfiles[] = "[PROFILES]\r\nCOUNT=1\r\nPROFILE1=Office\r\n[PROFILE1]\r\n"
                          "INTERFACE=Local Area Connection\r\nDHCP=0\r\nIPCOUNT=1\r\n"
                          "IP1=192.0.2.10\r\nSUBNET=255.255.255.0\r\nGATEWAY=192.0.2.1\r\n"
                          "METRIC=1\r\nDNSCOUNT=1\r\nDNS1=192.0.2.53\r\nSELECTED=1\r\n";
+// The profiles an administrator hands every machine of a fleet.
+const char kPresetProfiles[] = "[PROFILES]\r\nCOUNT=1\r\nPROFILE1=Fleet\r\n[PROFILE1]\r\n"
+                               "INTERFACE=Local Area Connection\r\nDHCP=1\r\nSELECTED=0\r\n";
+// What the access list of a protected folder is made of.
+const char kOwnerArgs[] = " /setowner *S-1-5-32-544";
+const char kGrantArgs[] = " /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F "
+                          "*S-1-5-32-545:(OI)(CI)RX";
 
 template <typename T> class Com {
 public:
@@ -96,14 +107,19 @@ std::string VersionText() {
            "." + std::to_string(v.revision);
 }
 
-// The release files the packaging script wrote for the tests (a host path; Wine's Z: is /).
-std::string DistDir() {
-    std::string dir = std::string("Z:") + IPSHIFTER_DIST_DIR;
-    for (char& c : dir) {
+// A path of the host as this program sees it (Wine's Z: is /).
+std::string HostPath(const std::string& path) {
+    std::string out = "Z:" + path;
+    for (char& c : out) {
         if (c == '/')
             c = '\\';
     }
-    return dir;
+    return out;
+}
+
+// The release files the packaging script wrote for the tests.
+std::string DistDir() {
+    return HostPath(IPSHIFTER_DIST_DIR);
 }
 
 std::string SetupName() {
@@ -138,9 +154,37 @@ std::string StoredTask() {
     return TaskStore() + "\\Ipshifter.xml";
 }
 
-// The argument texts schtasks was called with, in order.
+// The argument texts a stand-in was called with, in order.
+std::vector<std::string> StandInCalls(const std::string& tool) {
+    return SplitCrLf(ReadFileBytes(SystemDir() + "\\" + tool + ".log"));
+}
+
 std::vector<std::string> SchtasksCalls() {
-    return SplitCrLf(ReadFileBytes(SystemDir() + "\\schtasks.log"));
+    return StandInCalls("schtasks");
+}
+
+// The icacls calls that give the folder dir, and then each of the files named, the access list
+// of a protected folder.
+std::vector<std::string> ProtectionCalls(const std::string& dir,
+                                         const std::vector<std::string>& files) {
+    std::vector<std::string> calls = {"\"" + dir + "\"" + kOwnerArgs,
+                                      "\"" + dir + "\"" + kGrantArgs};
+    for (const std::string& file : files) {
+        calls.push_back("\"" + dir + "\\" + file + "\"" + kOwnerArgs);
+        calls.push_back("\"" + dir + "\\" + file + "\" /reset");
+    }
+    return calls;
+}
+
+// The picture sizes of an executable's icon, with "png" after those stored as PNG.
+std::vector<std::string> IconSizes(const std::string& path) {
+    std::vector<std::string> sizes;
+    for (const IconPicture& p : IconPictures(path))
+        sizes.push_back(std::to_string(p.size) + (p.png ? " png" : ""));
+    std::sort(sizes.begin(), sizes.end(), [](const std::string& a, const std::string& b) {
+        return std::stoi(a) < std::stoi(b);
+    });
+    return sizes;
 }
 
 bool KeyExists(HKEY root, const char* path) {
@@ -301,19 +345,21 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(FileExists(DistDir() + "\\" + SetupName()))
             << DistDir() << "\\" << SetupName() << " is missing: the Package.Build test makes it";
-        // The stand-in, and Wine told to run it instead of its builtin schtasks.
-        const std::string real = SystemDir() + "\\schtasks.exe";
-        if (!FileExists(Saved())) {
-            ASSERT_TRUE(MoveFileA(real.c_str(), Saved().c_str()));
-        }
-        ASSERT_TRUE(CopyFileTo(BinDir() + "\\schtasks_recorder.exe", real));
-        // An override set in this process's environment does not reach the setup's children.
+        // The stand-ins, and Wine told to run them instead of its builtin tools. An override
+        // set in this process's environment does not reach the setup's children.
         ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kOverridesKey, 0, nullptr, 0, KEY_SET_VALUE,
                                   nullptr, overrides_.put(), nullptr),
                   ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExA(overrides_.get(), "schtasks.exe", 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>("native"), 7),
-                  ERROR_SUCCESS);
+        for (const char* tool : kStandIns) {
+            const std::string real = SystemDir() + "\\" + tool + ".exe";
+            if (!FileExists(Saved(tool))) {
+                ASSERT_TRUE(MoveFileA(real.c_str(), Saved(tool).c_str()));
+            }
+            ASSERT_TRUE(CopyFileTo(BinDir() + "\\command_recorder.exe", real));
+            ASSERT_EQ(RegSetValueExA(overrides_.get(), (std::string(tool) + ".exe").c_str(), 0,
+                                     REG_SZ, reinterpret_cast<const BYTE*>("native"), 7),
+                      ERROR_SUCCESS);
+        }
         // Wine's menu builder would copy each new Start-menu shortcut into the desktop menus of
         // the Linux user, and holds the program file open for its icon while rollback removes it.
         ASSERT_EQ(RegSetValueExA(overrides_.get(), "winemenubuilder.exe", 0, REG_SZ,
@@ -331,17 +377,23 @@ protected:
         }
         RemoveEverything();
         SetEnvironmentVariableA("IPSHIFTER_SCHTASKS_FAIL", nullptr);
-        if (overrides_) {
-            RegDeleteValueA(overrides_.get(), "schtasks.exe");
+        SetEnvironmentVariableA("IPSHIFTER_ICACLS_FAIL", nullptr);
+        if (overrides_)
             RegDeleteValueA(overrides_.get(), "winemenubuilder.exe");
-        }
-        if (FileExists(Saved())) {
-            EXPECT_TRUE(MoveFileExA(Saved().c_str(), (SystemDir() + "\\schtasks.exe").c_str(),
-                                    MOVEFILE_REPLACE_EXISTING));
+        for (const char* tool : kStandIns) {
+            if (overrides_)
+                RegDeleteValueA(overrides_.get(), (std::string(tool) + ".exe").c_str());
+            if (FileExists(Saved(tool))) {
+                EXPECT_TRUE(MoveFileExA(Saved(tool).c_str(),
+                                        (SystemDir() + "\\" + tool + ".exe").c_str(),
+                                        MOVEFILE_REPLACE_EXISTING));
+            }
         }
     }
 
-    static std::string Saved() { return SystemDir() + "\\schtasks.exe.ipshifter-saved"; }
+    static std::string Saved(const std::string& tool) {
+        return SystemDir() + "\\" + tool + ".exe.ipshifter-saved";
+    }
 
     // Removal fails for as long as another process still has something in the folder open.
     static void RemoveFolder(const std::string& path) {
@@ -364,7 +416,8 @@ protected:
             ERROR_SUCCESS)
             RegDeleteValueA(run.get(), "Ipshifter");
         RemoveFolder(TaskStore());
-        DeleteFileA((SystemDir() + "\\schtasks.log").c_str());
+        for (const char* tool : kStandIns)
+            DeleteFileA((SystemDir() + "\\" + tool + ".log").c_str());
     }
 
     // Runs the setup with the arguments; its exit code, -1 after the time-out.
@@ -485,7 +538,9 @@ TEST_F(SetupTest, InstallOverARunningInstallEndsItKeepsTheProfilesAndReplacesIt)
     WriteFileBytes(exe, ReadFileBytes(exe) + "an older build");
     program_ = StartProcess("\"" + exe + "\"", dir);
     ASSERT_TRUE(WaitUntil(
-        [this] { return FindProcessWindow(program_.pid, "IpshifterMain", "Ipshifter") != nullptr; },
+        [this] {
+            return FindProcessWindow(program_.pid, kMainWindowClass, kMainWindowTitle) != nullptr;
+        },
         10000))
         << "the installed program did not start";
 
@@ -510,8 +565,9 @@ TEST_F(SetupTest, SilentUninstallRemovesEverythingButTheProfileFile) {
     ExpectLogonTaskFor(dir);
     WriteProfiles(dir);
     // What the program leaves beside itself after applying a profile.
-    WriteFileBytes(dir + "\\_ipshifter.cmd", "@echo off\r\n");
-    WriteFileBytes(dir + "\\_progress.tmp", "1/1\r\n");
+    WriteFileBytes(dir + "\\" + kScriptFileName, "@echo off\r\n");
+    WriteFileBytes(dir + "\\" + kProgressFileName, "1/1\r\n");
+    WriteFileBytes(dir + "\\" + kProfileFileName + kProfileSaveSuffix, "[PROFILES]\r\n");
 
     ASSERT_EQ(RunUninstall(dir), 0);
     EXPECT_EQ(ListFiles(dir), std::vector<std::string>{"Ipshifter.ini"});
@@ -599,6 +655,8 @@ TEST_F(SetupTest, WindowsXpStartsItFromTheRunKey) {
 TEST_F(SetupTest, FailedInstallLeavesNothingBehind) {
     // Held open the way a running program holds its file: no other writer.
     base::unique_file held;
+    ScratchDir scratch("ipini");
+    const std::string preset = scratch.File("fleet.ini");
     const std::string portable = DefaultDir() + "\\Ipshifter.exe";
     const struct {
         const char* name;
@@ -626,11 +684,20 @@ TEST_F(SetupTest, FailedInstallLeavesNothingBehind) {
          4,
          DefaultDir(),
          {"Ipshifter.exe"}},
-        {"task refused",
-         [] { SetEnvironmentVariableA("IPSHIFTER_SCHTASKS_FAIL", "1"); },
-         "/S",
+        {"task refused, preset profiles copied before",
+         [&] {
+             SetEnvironmentVariableA("IPSHIFTER_SCHTASKS_FAIL", "1");
+             WriteFileBytes(preset, kPresetProfiles);
+         },
+         "/S /INI=" + preset,
          5,
          DefaultDir(),
+         {}},
+        {"access list refused",
+         [] { SetEnvironmentVariableA("IPSHIFTER_ICACLS_FAIL", "5"); },
+         "/S /D=" + std::string(kOtherDir),
+         7,
+         kOtherDir,
          {}},
         {"task refused, two folders made for it",
          [] { SetEnvironmentVariableA("IPSHIFTER_SCHTASKS_FAIL", "1"); },
@@ -657,6 +724,7 @@ TEST_F(SetupTest, FailedInstallLeavesNothingBehind) {
             EXPECT_EQ(ReadFileBytes(portable), "a copy in use");
         }
         SetEnvironmentVariableA("IPSHIFTER_SCHTASKS_FAIL", nullptr);
+        SetEnvironmentVariableA("IPSHIFTER_ICACLS_FAIL", nullptr);
         RemoveEverything();
     }
 }
@@ -676,6 +744,138 @@ TEST_F(SetupTest, FailedUpgradeLeavesTheEarlierInstallRemovable) {
     EXPECT_EQ(ListFiles(dir), std::vector<std::string>{"Ipshifter.ini"});
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kArpKey));
     EXPECT_FALSE(FileExists(StoredTask()));
+}
+
+TEST_F(SetupTest, PresetProfilesSeedAFirstInstallAndNeverReplaceTheUsersProfiles) {
+    // A path with blanks, quoted as an administrator would.
+    ScratchDir scratch("ipini");
+    const std::string folder = scratch.File("fleet profiles");
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    const std::string preset = folder + "\\fleet.ini";
+    WriteFileBytes(preset, kPresetProfiles);
+    const std::string dir = DefaultDir();
+    const std::string ini = dir + "\\" + kProfileFileName;
+
+    ASSERT_EQ(RunSetup("/S /INI=\"" + preset + "\""), 0);
+    ExpectInstalledIn(dir);
+    EXPECT_EQ(ReadFileBytes(ini), kPresetProfiles) << "the first install is not seeded";
+
+    // The user's own profiles by the time of the upgrade.
+    WriteProfiles(dir);
+    ASSERT_EQ(RunSetup("/S /INI=\"" + preset + "\""), 0);
+    ExpectInstalledIn(dir);
+    EXPECT_EQ(ReadFileBytes(ini), kProfiles) << "an upgrade replaced the user's profiles";
+    EXPECT_EQ(ReadFileBytes(preset), kPresetProfiles);
+}
+
+TEST_F(SetupTest, AnUnreadablePresetFileStopsTheSetupBeforeAnythingChanges) {
+    ScratchDir scratch("ipini");
+    const std::string held = scratch.File("held.ini");
+    WriteFileBytes(held, kPresetProfiles);
+    // Opened by another program that lets nobody else read it.
+    base::unique_file lock(
+        CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock);
+    const struct {
+        const char* name;
+        std::string option;
+    } cases[] = {
+        {"missing file", "/INI=" + scratch.File("missing.ini")},
+        {"a folder", "/INI=" + scratch.path()},
+        {"no path", "/INI="},
+        {"a file nobody else may read", "/INI=" + held},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Silent: only the exit code, no message box to wait on.
+        EXPECT_EQ(RunSetup("/S " + c.option), 6);
+        EXPECT_FALSE(FileExists(DefaultDir()));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kArpKey));
+        EXPECT_EQ(SchtasksCalls(), std::vector<std::string>{});
+    }
+
+    // With its pages, the setup says why before it ends.
+    Process setup = StartProcess("\"" + DistDir() + "\\" + SetupName() + "\" " + cases[0].option);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            box = FindProcessWindow(setup.pid, "#32770", nullptr);
+            return box && !MessageBoxText(box).empty();
+        },
+        20000))
+        << "no message";
+    EXPECT_NE(MessageBoxText(box).find("cannot read the preset profiles"), std::string::npos)
+        << MessageBoxText(box);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(WaitProcess(setup, kSetupWaitMs), 6);
+    EXPECT_FALSE(FileExists(DefaultDir()));
+}
+
+// Ipshifter runs elevated: a folder that others may change would let them run programs as an
+// administrator. Program Files of the setup's bitness gives every folder under it the right
+// access list; anywhere else the setup gives the folder its own.
+TEST_F(SetupTest, AFolderOutsideProgramFilesGetsAnAccessListOnlyAdministratorsMayChange) {
+    const std::string programFiles = Folder(CSIDL_PROGRAM_FILES);
+    const std::vector<std::string> installed = {"Ipshifter.exe", "Ipshifter-Guide.txt",
+                                                "uninstall.exe"};
+    const struct {
+        const char* name;
+        std::string dir;
+        bool protectedFolder;
+    } cases[] = {
+        {"Program Files", DefaultDir(), false},
+        {"a folder below Program Files", programFiles + "\\Tools\\Ipshifter", false},
+        {"another folder", kOtherDir, true},
+        {"Program Files of the other bitness", Folder(CSIDL_PROGRAM_FILESX86) + "\\Ipshifter",
+         true},
+        {"out of Program Files by ..", programFiles + "\\..\\Tools & More\\Ipshifter", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(RunSetup("/S /D=" + c.dir), 0);
+        EXPECT_EQ(StandInCalls("icacls"), c.protectedFolder ? ProtectionCalls(c.dir, installed)
+                                                            : std::vector<std::string>{});
+        ASSERT_EQ(RunUninstall(c.dir), 0);
+        RemoveEverything();
+        if (!c.protectedFolder)
+            RemoveFolder(programFiles + "\\Tools");
+    }
+
+    // Windows XP has no icacls: the setup puts the same list on through the platform, which
+    // takes it (a list it could not read or set would stop the setup with 7). Wine does not
+    // keep it, so what it is cannot be read back here.
+    {
+        WineVersionFor xp(SetupName(), "winxp");
+        ASSERT_EQ(RunSetup("/S /D=" + std::string(kOtherDir)), 0);
+    }
+    ExpectInstalledIn(kOtherDir);
+    EXPECT_EQ(StandInCalls("icacls"), std::vector<std::string>{});
+    RemoveEverything();
+
+    // An upgrade over a folder with the user's profiles: the files that were there take the
+    // folder's access list too.
+    ASSERT_EQ(RunSetup("/S /D=" + std::string(kOtherDir)), 0);
+    WriteProfiles(kOtherDir);
+    DeleteFileA((SystemDir() + "\\icacls.log").c_str());
+    ASSERT_EQ(RunSetup("/S"), 0);
+    std::vector<std::string> withProfiles = installed;
+    withProfiles.push_back(kProfileFileName);
+    EXPECT_EQ(StandInCalls("icacls"), ProtectionCalls(kOtherDir, withProfiles));
+}
+
+TEST_F(SetupTest, EveryProgramOfTheReleaseCarriesTheIconInEverySize) {
+    const std::vector<std::string> sizes = {"16", "20", "24", "32", "40", "48", "256 png"};
+    std::vector<std::string> programs = {
+        BinDir() + "\\Ipshifter.exe", DistDir() + "\\Ipshifter-" + VersionText() + "-setup-x64.exe",
+        DistDir() + "\\Ipshifter-" + VersionText() + "-setup-x86.exe"};
+    if (std::string(IPSHIFTER_OTHER_EXE_PATH).empty())
+        ADD_FAILURE() << "the build was not told where the 32-bit Ipshifter.exe is";
+    else
+        programs.push_back(HostPath(IPSHIFTER_OTHER_EXE_PATH));
+    ASSERT_EQ(RunSetup("/S"), 0);
+    programs.push_back(DefaultDir() + "\\uninstall.exe");
+    for (const std::string& program : programs)
+        EXPECT_EQ(IconSizes(program), sizes) << program;
 }
 
 } // namespace

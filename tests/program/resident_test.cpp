@@ -145,6 +145,29 @@ TEST_F(Resident, At144DpiMouseMovesOverTheWindowOpenNothingWhileATrayClickOpensT
     EXPECT_EQ(program.WaitExit(), 0);
 }
 
+// The shell gets the small icon of the window's dpi, as drawn for that size: 16 pixels at 100 %,
+// 24 at 150 % (where a 16-pixel picture would be scaled up and blurred).
+TEST_F(Resident, TheTrayGetsTheIconOfTheScreensDpi) {
+    ASSERT_TRUE(tray.Ready());
+    for (const auto& [dpi, pixels] : {std::pair<DWORD, LONG>{96, 16}, {144, 24}}) {
+        SCOPED_TRACE(std::to_string(dpi) + " dpi");
+        WineDpiFor scaled(dpi);
+        RealProgram resident("dpi");
+        WriteFileBytes(resident.IniPath(), ProfileFile());
+        const size_t before = tray.Calls(NIM_ADD).size();
+        resident.Start();
+        HWND main = resident.WaitMainWindow();
+        ASSERT_NE(main, nullptr);
+        ASSERT_TRUE(WaitUntil([&] { return tray.Calls(NIM_ADD).size() == before + 1; }, 10000));
+        const SIZE icon = tray.Calls(NIM_ADD).back().icon;
+        EXPECT_EQ(icon.cx, pixels);
+        EXPECT_EQ(icon.cy, pixels);
+        PostMessageA(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(resident.WaitExit(), 0);
+        ASSERT_TRUE(WaitUntil([] { return TrayIconsOnScreen() == 0; }, 15000));
+    }
+}
+
 TEST_F(Resident, TheUsersCloseHidesTheWindowAndACloseRequestFromOutsideEndsTheProgram) {
     ASSERT_TRUE(tray.Ready());
     HWND main = StartResident();
@@ -197,14 +220,14 @@ public:
         WNDCLASSA wc{};
         wc.lpfnWndProc = Proc;
         wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "IpshifterMain";
+        wc.lpszClassName = kMainWindowClass;
         RegisterClassA(&wc);
-        window_.reset(CreateWindowExA(0, "IpshifterMain", "Ipshifter", WS_OVERLAPPEDWINDOW, 0, 0,
+        window_.reset(CreateWindowExA(0, kMainWindowClass, "Ipshifter", WS_OVERLAPPEDWINDOW, 0, 0,
                                       200, 100, nullptr, nullptr, wc.hInstance, nullptr));
     }
     ~LookAlike() {
         window_.reset();
-        UnregisterClassA("IpshifterMain", GetModuleHandleA(nullptr));
+        UnregisterClassA(kMainWindowClass, GetModuleHandleA(nullptr));
     }
     HWND hwnd() const { return window_.get(); }
     static int requests;

@@ -43,7 +43,7 @@ TEST_P(StartupReal, DecidesByTheReportedVersion) {
         HWND box = program.WaitMessageBox();
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(MessageBoxText(box), "OS unsupported");
-        HWND main = FindProcessWindow(program.Proc().pid, "IpshifterMain", nullptr);
+        HWND main = FindProcessWindow(program.Proc().pid, kMainWindowClass, nullptr);
         EXPECT_TRUE(main == nullptr || !IsWindowVisible(main));
         RealProgram::AnswerMessageBox(box);
         EXPECT_EQ(program.WaitExit(), kExitRefused);

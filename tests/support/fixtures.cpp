@@ -1,5 +1,7 @@
 #include "fixtures.h"
 
+#include <cstring>
+
 namespace testsupport {
 namespace {
 
@@ -159,7 +161,7 @@ HWND RealProgram::WaitMainWindow(DWORD timeoutMs) {
     HWND found = nullptr;
     WaitUntil(
         [&] {
-            found = FindProcessWindow(process_.pid, "IpshifterMain", nullptr);
+            found = FindProcessWindow(process_.pid, kMainWindowClass, nullptr);
             return found != nullptr;
         },
         timeoutMs);
@@ -188,7 +190,7 @@ int RealProgram::WaitExit(DWORD timeoutMs) {
 }
 
 bool RealProgram::EndSession() {
-    HWND main = FindProcessWindow(process_.pid, "IpshifterMain", nullptr);
+    HWND main = FindProcessWindow(process_.pid, kMainWindowClass, nullptr);
     if (!main)
         return false;
     DWORD_PTR answer = 0;
@@ -372,6 +374,22 @@ std::vector<TrayWatch::Call> TrayWatch::Calls(DWORD message) const {
     return out;
 }
 
+namespace {
+
+// Wine's shell hands the icon over as its pixels, after a record of fixed size whose last four
+// fields are the picture's width, height, planes and bits per pixel (the record of Wine 8's
+// shell32, struct notify_data).
+SIZE IconSizeInRequest(const COPYDATASTRUCT& data) {
+    constexpr size_t kWidthAt = 4 * 4 + 128 * 2 + 2 * 4 + 256 * 2 + 4 + 64 * 2 + 4 + 16;
+    if (data.cbData < kWidthAt + 4 * 4)
+        return SIZE{0, 0};
+    UINT size[2] = {};
+    memcpy(size, static_cast<const char*>(data.lpData) + kWidthAt, sizeof(size));
+    return SIZE{static_cast<LONG>(size[0]), static_cast<LONG>(size[1])};
+}
+
+} // namespace
+
 LRESULT CALLBACK TrayWatch::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<TrayWatch*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (msg != WM_COPYDATA || !self)
@@ -383,7 +401,7 @@ LRESULT CALLBACK TrayWatch::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     if (!SendMessageTimeoutA(self->real_, WM_COPYDATA, wParam, lParam, SMTO_NORMAL, 10000, &result))
         result = 0;
     self->calls_.push_back({static_cast<DWORD>(data->dwData), owner, static_cast<LRESULT>(result),
-                            alive, TrayIconsOnScreen()});
+                            alive, TrayIconsOnScreen(), IconSizeInRequest(*data)});
     return static_cast<LRESULT>(result);
 }
 

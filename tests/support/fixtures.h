@@ -116,11 +116,6 @@ std::string DriverOutput(const DriverRun& run);
 // reads them from the screen; a failing driver fails the test.
 std::vector<bool> TrayMenuChecks(DWORD pid);
 
-// The shell's report of a click on the program's icon: the icon's ID in wParam, the mouse
-// message in lParam.
-inline constexpr UINT kTrayCallbackMessage = frmMain::kTrayCallbackMessage;
-inline constexpr WPARAM kTrayIconId = CSystrayIcon::kIconId;
-
 // The icons Wine's tray shows on the virtual display: one window each in its tray window, in the
 // order they were added.
 std::vector<HWND> TrayIconWindows();
@@ -149,6 +144,7 @@ public:
         LRESULT result;
         bool ownerAlive; // the owner window still existed when the request came
         int iconsAfter;  // icons on the screen once the real tray had done it
+        SIZE icon;       // the size of the picture the request hands over, 0 x 0 for none
     };
 
     TrayWatch();

@@ -2,6 +2,7 @@
 
 #include "toolkit/app.h"
 
+#include <cstring>
 #include <fstream>
 #include <vector>
 #include <map>
@@ -305,6 +306,69 @@ std::string TestProgramPath() {
     char path[MAX_PATH] = {};
     const DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     return std::string(path, n < MAX_PATH ? n : 0);
+}
+
+std::vector<IconPicture> IconPictures(HMODULE module, LPCSTR group) {
+    auto resource = [module](LPCSTR name, LPCSTR type) {
+        HRSRC found = FindResourceA(module, name, type);
+        HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+        const void* data = loaded ? LockResource(loaded) : nullptr;
+        return data ? std::string(static_cast<const char*>(data), SizeofResource(module, found))
+                    : std::string();
+    };
+    const std::string directory = resource(group, MAKEINTRESOURCEA(14)); // RT_GROUP_ICON
+    // The group's head (3 WORDs), then 14-byte entries: width, height, colours, reserved,
+    // planes, bits, size, ID.
+    std::vector<IconPicture> pictures;
+    if (directory.size() < 6)
+        return pictures;
+    WORD count = 0;
+    memcpy(&count, directory.data() + 4, sizeof(count));
+    for (size_t i = 0; i < count && 6 + 14 * (i + 1) <= directory.size(); ++i) {
+        const char* entry = directory.data() + 6 + 14 * i;
+        WORD id = 0;
+        memcpy(&id, entry + 12, sizeof(id));
+        IconPicture picture;
+        const int width = static_cast<unsigned char>(entry[0]);
+        picture.size = width == 0 ? 256 : width;
+        picture.bytes = resource(MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(3)); // RT_ICON
+        picture.png = picture.bytes.compare(0, 4, "\x89PNG") == 0;
+        pictures.push_back(std::move(picture));
+    }
+    return pictures;
+}
+
+namespace {
+
+// The first name an enumeration meets: an ID, or a copy of a name given as text.
+struct FirstName {
+    LPCSTR id = nullptr;
+    std::string text;
+};
+
+BOOL CALLBACK TakeFirstName(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
+    auto* first = reinterpret_cast<FirstName*>(found);
+    if (IS_INTRESOURCE(name))
+        first->id = name;
+    else
+        first->text = name;
+    return FALSE;
+}
+
+} // namespace
+
+std::vector<IconPicture> IconPictures(const std::string& path) {
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module)
+        return {};
+    FirstName first;
+    EnumResourceNamesA(module, MAKEINTRESOURCEA(14), TakeFirstName,
+                       reinterpret_cast<LONG_PTR>(&first));
+    std::vector<IconPicture> pictures;
+    if (first.id || !first.text.empty())
+        pictures = IconPictures(module, first.id ? first.id : first.text.c_str());
+    FreeLibrary(module);
+    return pictures;
 }
 
 std::string BinDir() {

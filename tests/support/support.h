@@ -119,6 +119,18 @@ BOOL StartForReal(const std::string& commandLine, PROCESS_INFORMATION& info);
 // The file version resource of a module file, or all zeros when it has none.
 tk::FileVersion ReadFileVersion(const std::string& path);
 
+// One picture of an icon resource: its width in pixels, whether it is stored as PNG, and its
+// bytes as the resource holds them.
+struct IconPicture {
+    int size = 0;
+    bool png = false;
+    std::string bytes;
+};
+// The pictures of the first icon group of a module file (an executable of either bitness), or of
+// the given group in an already loaded module; empty when there is none.
+std::vector<IconPicture> IconPictures(const std::string& path);
+std::vector<IconPicture> IconPictures(HMODULE module, LPCSTR group);
+
 // A folder under the temporary folder, removed with everything in it at the end.
 class ScratchDir {
 public:

@@ -1,12 +1,15 @@
-// Stands in for schtasks.exe (Wine's cannot create logon tasks): every call appends its argument
-// text as one line of schtasks.log beside this program, and the tasks live as files in the
-// folder schtasks-tasks beside it.
+// Stands in for a system tool that Wine's own cannot stand for; copied into the system folder under
+// the tool's name. Every call appends its argument text as one line of <name>.log beside this
+// program. With IPSHIFTER_<NAME>_FAIL set (IPSHIFTER_ICACLS_FAIL, ...), it prints an error and
+// ends with that exit code, as a refused tool does; otherwise it ends with 0.
+//
+// As schtasks.exe (Wine's cannot create logon tasks), the tasks live as files in the folder
+// schtasks-tasks beside it, and the failure applies to /Create only:
 //   /Create ... /TN NAME /XML FILE  stores a copy of FILE as NAME.xml
 //   /Create ... /TN NAME (no /XML)  stores the argument text as NAME.args
 //   /Query /TN NAME                 0 when NAME is stored, else 1
 //   /Delete ... /TN NAME            removes NAME, 1 when there was none
-// With IPSHIFTER_SCHTASKS_FAIL set, /Create prints an error and ends with that exit code, as a
-// refused schtasks does.
+// As icacls.exe (Wine's cannot show access lists), it only records.
 #include <windows.h>
 
 #include "../../src/base/handle.h"
@@ -17,11 +20,34 @@
 
 namespace {
 
-std::string Beside(const std::string& name) {
+std::string OwnPath() {
     char exe[MAX_PATH] = {};
     DWORD n = GetModuleFileNameA(nullptr, exe, sizeof(exe));
-    std::string path(exe, n);
+    return std::string(exe, n);
+}
+
+std::string Beside(const std::string& name) {
+    const std::string path = OwnPath();
     return path.substr(0, path.find_last_of('\\') + 1) + name;
+}
+
+// The name it was copied under, in lower case and without ".exe".
+std::string OwnName() {
+    std::string name = OwnPath().substr(OwnPath().find_last_of('\\') + 1);
+    CharLowerBuffA(name.data(), static_cast<DWORD>(name.size()));
+    const size_t dot = name.rfind(".exe");
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+// The exit code a test asked for through IPSHIFTER_<NAME>_FAIL, 0 when none.
+int RequestedFailure(const std::string& name) {
+    std::string variable = "IPSHIFTER_" + name + "_FAIL";
+    CharUpperBuffA(variable.data(), static_cast<DWORD>(variable.size()));
+    char fail[16] = {};
+    if (GetEnvironmentVariableA(variable.c_str(), fail, sizeof(fail)) == 0)
+        return 0;
+    std::puts("ERROR: Access is denied.");
+    return std::atoi(fail);
 }
 
 // The command line after the program token and the blanks that follow it.
@@ -69,8 +95,11 @@ bool HasFlag(int argc, char** argv, const char* name) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!Append(Beside("schtasks.log"), ArgumentText(GetCommandLineA()) + "\r\n"))
+    const std::string tool = OwnName();
+    if (!Append(Beside(tool + ".log"), ArgumentText(GetCommandLineA()) + "\r\n"))
         return 2;
+    if (tool != "schtasks")
+        return RequestedFailure(tool);
     const std::string store = Beside("schtasks-tasks");
     const std::string name = Option(argc, argv, "/TN");
     if (name.empty()) {
@@ -80,11 +109,8 @@ int main(int argc, char** argv) {
     const std::string stored = store + "\\" + name;
 
     if (HasFlag(argc, argv, "/Create")) {
-        char fail[16] = {};
-        if (GetEnvironmentVariableA("IPSHIFTER_SCHTASKS_FAIL", fail, sizeof(fail)) > 0) {
-            std::puts("ERROR: Access is denied.");
-            return std::atoi(fail);
-        }
+        if (const int failure = RequestedFailure(tool))
+            return failure;
         CreateDirectoryA(store.c_str(), nullptr);
         DeleteFileA((stored + ".xml").c_str());
         DeleteFileA((stored + ".args").c_str());
