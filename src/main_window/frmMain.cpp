@@ -184,7 +184,7 @@ void frmMain::cmdAbout_Click() {
 
 void frmMain::Form_Load() {
     tk::ChangeDirectory(base::ProgramFolder());
-    IniPath = base::ProgramFolder() + "\\Ipshifter.ini";
+    IniPath = base::ProgramFolder() + "\\" + kProfileFileName;
 
     ConnectionFilter filter = ConnectionFilter::PciOrUsb;
     switch (DetectOs()) {

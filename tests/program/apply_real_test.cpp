@@ -3,6 +3,7 @@
 #include "apply_samples.h"
 #include "fixtures.h"
 
+#include "base/names.h"
 #include "functions/exit_codes.h"
 
 #include <gtest/gtest.h>
@@ -38,7 +39,7 @@ TEST_F(ApplyRealProgram, ProfileSwitchAppliesAndEndsTheProcess) {
         bool windowSeen = false;
         WaitUntil(
             [&] {
-                HWND main = FindProcessWindow(program.Proc().pid, "IpshifterMain", nullptr);
+                HWND main = FindProcessWindow(program.Proc().pid, kMainWindowClass, nullptr);
                 windowSeen = windowSeen || (main && IsWindowVisible(main));
                 return !IsRunning(program.Proc());
             },

@@ -300,6 +300,26 @@ TEST_F(Resident, AnApplyFromTheCommandLineMovesItsCheckMarkAndItsNextSaveKeepsIt
     EXPECT_TRUE(IsRunning(program.Proc()));
 }
 
+TEST_F(Resident, ExitDuringAnApplyEndsTheProgramOnceTheRunHasEndedAndCleanedUp) {
+    // Every netsh call of the apply takes a while.
+    const ScopedEnvironment slow("IPSHIFTER_NETSH_DELAY_MS", "1500");
+    HWND main = StartResident();
+    ASSERT_NE(main, nullptr);
+    const DriverRun chosen = RunDriver(Pid(), {"choose-tray-item", "1"}); // Office
+    ASSERT_EQ(chosen.exitCode, 0) << DriverOutput(chosen);
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(program.File("_ipshifter.cmd")); }, 10000));
+
+    // The tray menu stays usable during the apply; its Exit waits for the run.
+    const DriverRun exited = RunDriver(Pid(), {"choose-tray-item", "last"});
+    ASSERT_EQ(exited.exitCode, 0) << DriverOutput(exited);
+    EXPECT_TRUE(IsRunning(program.Proc())) << "ended in the middle of the apply";
+    EXPECT_EQ(program.WaitExit(30000), 0);
+    EXPECT_EQ(NetshCalls(program.Folder()), kOfficeCalls) << "the script ran to its end";
+    EXPECT_FALSE(FileExists(program.File("_ipshifter.cmd")));
+    EXPECT_FALSE(FileExists(program.File("_progress.tmp")));
+    EXPECT_TRUE(WaitUntil([] { return TrayIconsOnScreen() == 0; }, 10000)) << "the icon stayed";
+}
+
 TEST_F(Resident, AnApplyFromTheCommandLineWhileTheResidentAppliesIsRefused) {
     // Every netsh call of the resident's apply takes a while.
     const ScopedEnvironment slow("IPSHIFTER_NETSH_DELAY_MS", "1500");
