@@ -330,6 +330,16 @@ bool Form::OnTrayMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return true;
 }
 
+void Form::CloseOnRequest(int unloadMode) {
+    // A close whose handlers fail leaves the form as it was: the default handling of the message
+    // would destroy the window under a program that goes on running, its icon in the tray.
+    try {
+        RunUnload(unloadMode);
+    } catch (...) {
+        OutputDebugStringA("Ipshifter: closing the window failed\n");
+    }
+}
+
 bool Form::OnCloseRequest(UINT msg, WPARAM wParam, LRESULT& result) {
     result = 0;
     switch (msg) {
@@ -338,10 +348,10 @@ bool Form::OnCloseRequest(UINT msg, WPARAM wParam, LRESULT& result) {
         // WM_CLOSE comes from outside (Task Manager, taskkill, an installer).
         if ((wParam & 0xFFF0) != SC_CLOSE)
             return false;
-        RunUnload(kUnloadUser);
+        CloseOnRequest(kUnloadUser);
         return true;
     case WM_CLOSE:
-        RunUnload(kUnloadTaskManager);
+        CloseOnRequest(kUnloadTaskManager);
         return true;
     case WM_QUERYENDSESSION:
         // The session's end is never refused or held up, whatever the form would prefer.

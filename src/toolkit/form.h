@@ -97,6 +97,8 @@ private:
     int NextControlId() { return nextId_++; }
     UINT_PTR NextTimerId() { return nextTimerId_++; }
     bool RunUnload(int unloadMode);
+    // Unloads on a close request from the title bar or from outside.
+    void CloseOnRequest(int unloadMode);
     // The concerns of WindowProc, one each. Those that return bool: true when they took the
     // message, with the result to return.
     bool OnTrayMessage(UINT msg, WPARAM wParam, LPARAM lParam);

@@ -167,6 +167,10 @@ TEST(FormState, AFormUnloadThatThrowsLeavesTheFormAbleToCloseAgain) {
          }},
         // The window's own message handling takes the failure.
         {"a menu command", [](tk::Form& f) { SendMessageA(f.hwnd(), WM_COMMAND, 1, 0); }},
+        // Default handling would destroy the window all the same.
+        {"a close request from outside",
+         [](tk::Form& f) { SendMessageA(f.hwnd(), WM_CLOSE, 0, 0); }},
+        {"the close box", [](tk::Form& f) { SendMessageA(f.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
     };
     for (const Way& way : ways) {
         SCOPED_TRACE(way.name);
