@@ -3,6 +3,7 @@
 #include "functions/profiles.h"
 
 #include "globals/mdlGVars.h"
+#include "hostile_data.h"
 #include "ini/modGestioneINI.h"
 #include "support.h"
 
@@ -17,8 +18,10 @@
 namespace {
 
 using namespace std::string_literals;
+using testsupport::CrLfText;
 using testsupport::ReadFileBytes;
 using testsupport::ScratchDir;
+using testsupport::SplitCrLf;
 using testsupport::WriteFileBytes;
 
 ProfileRecord Record(const std::string& name, const std::string& iface, std::uint8_t dhcp,
@@ -193,6 +196,75 @@ TEST_F(ProfileLoad, SectionReadsLeaveTheTableAndTheFileOfTheKeyByKeyLoad) {
     };
     for (const auto& [name, content] : files) {
         SCOPED_TRACE(name);
+        const auto keyByKey = LoadWith(LoadProfilesKeyByKey, "keys.ini", content);
+        const auto bySection = LoadWith(LoadProfiles, "sections.ini", content);
+        EXPECT_EQ(bySection.first, keyByKey.first);
+        EXPECT_EQ(bySection.second, keyByKey.second);
+    }
+}
+
+// Hand edits the table above does not name: the saved file with a few of its lines changed at
+// random, the same files on every run.
+TEST_F(ProfileLoad, RandomlyEditedFilesLoadAlikeBothWays) {
+    testsupport::Dice dice(testsupport::kSeed);
+    const std::vector<std::string> blanks{" ", "\t", "  ", " \t "};
+    const std::vector<std::string> quotes{"\"", "'"};
+    const std::vector<std::string> numbers{"0",    "1", "-1",    "007",   "0x2",   "+3",
+                                           "2abc", "",  "32767", "32768", "99999", " 4 "};
+    const std::vector<std::size_t> lengths{0, 1, 5, 254, 255, 256, 1022, 1023, 1024, 1500};
+    for (int file = 0; file < 150; ++file) {
+        std::vector<std::string> lines = SplitCrLf(SavedFile());
+        const std::uint32_t edits = 1 + dice.Below(5);
+        for (std::uint32_t e = 0; e < edits && !lines.empty(); ++e) {
+            const std::size_t at = dice.Below(lines.size());
+            std::string& line = lines[at];
+            const std::size_t equals = line.find('=');
+            const std::string name = line.substr(0, equals);
+            const std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
+            switch (dice.Below(10)) {
+            case 0:
+                line = dice.Pick(blanks) + name + dice.Pick(blanks) + "=" + dice.Pick(blanks) +
+                       value + dice.Pick(blanks);
+                break;
+            case 1:
+                line = name + "=" + dice.Pick(quotes) + value +
+                       (dice.OneIn(2) ? dice.Pick(quotes) : "");
+                break;
+            case 2:
+                lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at) + dice.Below(3),
+                             name + "=" + dice.Pick(numbers));
+                break;
+            case 3:
+                lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(at));
+                break;
+            case 4:
+                // Letters in the other case.
+                for (char& c : line) {
+                    if (((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) && dice.OneIn(2))
+                        c = static_cast<char>(c ^ 0x20);
+                }
+                break;
+            case 5:
+                line = dice.OneIn(2) ? name : name + " " + value;
+                break;
+            case 6:
+                lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at),
+                             (dice.OneIn(2) ? ";" : "#") + line);
+                break;
+            case 7:
+                line = name + "=" + dice.Text(dice.Pick(lengths));
+                break;
+            case 8:
+                line = name + "=" + dice.Pick(numbers);
+                break;
+            default:
+                lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at),
+                             dice.Text(1 + dice.Below(20)));
+                break;
+            }
+        }
+        const std::string content = CrLfText(lines);
+        SCOPED_TRACE("file " + std::to_string(file) + ": " + content.substr(0, 400));
         const auto keyByKey = LoadWith(LoadProfilesKeyByKey, "keys.ini", content);
         const auto bySection = LoadWith(LoadProfiles, "sections.ini", content);
         EXPECT_EQ(bySection.first, keyByKey.first);
