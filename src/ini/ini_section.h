@@ -14,9 +14,10 @@
 std::vector<std::string> IniReadSection(const std::string& section, const std::string& file);
 
 // The keys a section's lines settle, each with exactly the value the per-key read returns for it.
-// A line settles its key only when nothing about it could make the per-key read answer otherwise
-// on any version of the platform: one line of that name, with "=", no blank or quote at either
-// end of name or value, a value short of the per-key read's buffer.
+// A line settles its key only where no reader's handling of blanks, quotes, repeated names or
+// long values could make the per-key read answer otherwise: the one line of that name, with "=",
+// no blank, control character or quote at either end of name or value, and a value shorter than
+// the per-key read's buffer that does not begin with the presence test's sentinel.
 class IniSettled {
 public:
     // Settles nothing: every key goes to the per-key read.
@@ -25,8 +26,8 @@ public:
 
     // The value of a settled key, else nullptr.
     const std::string* Text(const std::string& key) const;
-    // A settled value in plain decimal digits (no sign, no leading zero) within 0..32767: those
-    // are read alike by every version of the platform's integer reader.
+    // A settled value in plain decimal digits within 0..32767, a form every integer reader reads
+    // alike; signs, prefixes and leading zeros are left to the platform.
     std::optional<std::int16_t> Number(const std::string& key) const;
 
 private:
