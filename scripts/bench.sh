@@ -53,7 +53,7 @@ set -e
 [ "$startup_status" = 0 ] || misses=$((misses + 1))
 
 store="$BUILD64/bin/profile_store_bench.exe"
-echo "Profile store (profile_store_bench.exe; save: median of five; linear growth is x10)"
+echo "Profile store (profile_store_bench.exe; save and load: median of five; linear growth is x10)"
 if [ -f "$store" ]; then
     set +e
     "$WINE" "$store" </dev/null >"$BUILD64/profile_store_bench.txt"

@@ -76,6 +76,10 @@ Calls RealCalls() {
     c.GetAdaptersInfo = AdaptersInfo;
     c.GetPerAdapterInfo = PerAdapterInfo;
     c.WriteFile = ::WriteFile;
+    c.GetPrivateProfileStringA = ::GetPrivateProfileStringA;
+    c.GetPrivateProfileIntA = ::GetPrivateProfileIntA;
+    c.GetPrivateProfileSectionA = ::GetPrivateProfileSectionA;
+    c.GetPrivateProfileSectionNamesA = ::GetPrivateProfileSectionNamesA;
     c.ChangeWindowMessageFilterEx =
         User32Function<Calls::FilterExFn>("ChangeWindowMessageFilterEx");
     c.ChangeWindowMessageFilter = User32Function<Calls::FilterFn>("ChangeWindowMessageFilter");

@@ -42,6 +42,15 @@ struct Calls {
     std::function<DWORD(ULONG index, PIP_PER_ADAPTER_INFO info, PULONG size)> GetPerAdapterInfo;
     // Writing the profile file and the apply script.
     std::function<BOOL(HANDLE, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED)> WriteFile;
+    // Reading the profile file: a key, a key as a number, a section, the names of the sections.
+    std::function<DWORD(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size,
+                        LPCSTR file)>
+        GetPrivateProfileStringA;
+    std::function<UINT(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR file)>
+        GetPrivateProfileIntA;
+    std::function<DWORD(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR file)>
+        GetPrivateProfileSectionA;
+    std::function<DWORD(LPSTR buffer, DWORD size, LPCSTR file)> GetPrivateProfileSectionNamesA;
     // Windows 7 and later, and Vista; null where the platform has none.
     using FilterExFn = BOOL(WINAPI*)(HWND, UINT message, DWORD action, void* status);
     using FilterFn = BOOL(WINAPI*)(UINT message, DWORD action);

@@ -2,6 +2,7 @@
 
 #include "functions/connections.h"
 #include "globals/mdlGVars.h"
+#include "ini/ini_section.h"
 #include "ini/modGestioneINI.h"
 #include "base/handle.h"
 #include "base/names.h"
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -38,26 +38,6 @@ std::uint8_t ByteField(std::int16_t value) {
 // shorter count is written back so that the next load finds the same table.
 constexpr std::int16_t kUntracedLimit = 32;
 
-// The names of the file's sections (no section given) or of one section's keys.
-std::vector<std::string> IniNames(const std::string* section) {
-    std::vector<char> buffer(64 * 1024);
-    DWORD got = 0;
-    for (;;) {
-        const auto size = static_cast<DWORD>(buffer.size());
-        got = section ? GetPrivateProfileStringA(section->c_str(), nullptr, "", buffer.data(), size,
-                                                 IniPath.c_str())
-                      : GetPrivateProfileSectionNamesA(buffer.data(), size, IniPath.c_str());
-        // A full buffer comes back as its size less two.
-        if (got + 2 < size || size >= 64 * 1024 * 1024)
-            break;
-        buffer.resize(buffer.size() * 4);
-    }
-    std::vector<std::string> names;
-    for (size_t i = 0; i < got; i += names.back().size() + 1)
-        names.emplace_back(buffer.data() + i, strnlen(buffer.data() + i, got - i));
-    return names;
-}
-
 // A name "<prefix>n" (letters in any case, as the platform matches them) is the trace of n.
 std::int16_t TracedCount(std::int16_t count, const std::vector<std::string>& names,
                          const std::string& prefix) {
@@ -80,21 +60,62 @@ std::int16_t TracedCount(std::int16_t count, const std::vector<std::string>& nam
 
 // The numbered values of one list; a count below 1 gives the single empty element that means
 // "none".
-std::vector<std::string> LoadList(const std::string& section, const char* countKey,
-                                  const char* itemKey) {
-    std::int16_t count = IniGetInt(section, countKey, 1, IniPath, 0, 0);
+std::vector<std::string> LoadList(const IniSettled& settled, const std::string& section,
+                                  const char* countKey, const char* itemKey) {
+    std::int16_t count = IniGetInt(settled, section, countKey, 1, IniPath, 0, 0);
     if (count > kUntracedLimit) {
-        const std::int16_t traced = TracedCount(count, IniNames(&section), itemKey);
+        const std::int16_t traced = TracedCount(count, IniKeyNames(section, IniPath), itemKey);
         if (traced != count)
             IniWriteString(section, countKey, std::to_string(traced), IniPath);
         count = traced;
     }
     std::vector<std::string> list;
     for (std::int16_t j = 0; j < count; ++j)
-        list.push_back(IniGetString(section, itemKey + std::to_string(j + 1), "", IniPath));
+        list.push_back(
+            IniGetString(settled, section, itemKey + std::to_string(j + 1), "", IniPath));
     if (list.empty())
         list.emplace_back();
     return list;
+}
+
+// The load, reading the file a section at a time or every key on its own. Either way each key is
+// read, and each missing key written, in the same order, so the two leave the same table and
+// the same file.
+void Load(bool bySection) {
+    IniSectionReader reader(IniPath, bySection);
+    const IniSettled list = reader.Read(kListSection);
+    // A count below 1 (never written by the program) still gives the first profile.
+    std::int16_t count = IniGetInt(list, kListSection, "COUNT", 1, IniPath, 0, 0);
+    if (count < 1)
+        count = 1;
+    if (count > kUntracedLimit) {
+        // A profile leaves a trace by its name key or by its section.
+        std::vector<std::string> names = IniKeyNames(kListSection, IniPath);
+        for (auto& section : IniSectionNames(IniPath))
+            names.push_back(std::move(section));
+        const std::int16_t traced = TracedCount(count, names, "PROFILE");
+        if (traced != count)
+            IniWriteString(kListSection, "COUNT", std::to_string(traced), IniPath);
+        count = traced;
+    }
+    const std::string defaultInterface = FirstConnection(InterfaceNames);
+
+    Profiles.clear();
+    for (std::int16_t k = 0; k < count; ++k) {
+        ProfileRecord p;
+        const std::string section = ProfileKey(static_cast<std::size_t>(k) + 1);
+        p.NAME = IniGetString(list, kListSection, section, kDefaultName, IniPath);
+        const IniSettled keys = reader.Read(section);
+        p.INTERFACE = IniGetString(keys, section, "INTERFACE", defaultInterface, IniPath);
+        p.DHCP = ByteField(IniGetInt(keys, section, "DHCP", 1, IniPath, 0, 0));
+        p.IP = LoadList(keys, section, "IPCOUNT", "IP");
+        p.SUBNET = IniGetString(keys, section, "SUBNET", "", IniPath);
+        p.GATEWAY = IniGetString(keys, section, "GATEWAY", "", IniPath);
+        p.METRIC = IniGetInt(keys, section, "METRIC", 1, IniPath, 0, 0);
+        p.DNS = LoadList(keys, section, "DNSCOUNT", "DNS");
+        p.SELECTED = ByteField(IniGetInt(keys, section, "SELECTED", 0, IniPath, 0, 0));
+        Profiles.push_back(std::move(p));
+    }
 }
 
 // Documented way to make the platform drop what it caches of a profile file.
@@ -212,38 +233,11 @@ DWORD WriteNewFile(const std::string& path, const std::string& text, bool& creat
 } // namespace
 
 void LoadProfiles() {
-    // A count below 1 (never written by the program) still gives the first profile.
-    std::int16_t count = IniGetInt(kListSection, "COUNT", 1, IniPath, 0, 0);
-    if (count < 1)
-        count = 1;
-    if (count > kUntracedLimit) {
-        // A profile leaves a trace by its name key or by its section.
-        const std::string listSection = kListSection;
-        std::vector<std::string> names = IniNames(&listSection);
-        for (auto& section : IniNames(nullptr))
-            names.push_back(std::move(section));
-        const std::int16_t traced = TracedCount(count, names, "PROFILE");
-        if (traced != count)
-            IniWriteString(kListSection, "COUNT", std::to_string(traced), IniPath);
-        count = traced;
-    }
-    const std::string defaultInterface = FirstConnection(InterfaceNames);
+    Load(true);
+}
 
-    Profiles.clear();
-    for (std::int16_t k = 0; k < count; ++k) {
-        ProfileRecord p;
-        const std::string section = ProfileKey(static_cast<std::size_t>(k) + 1);
-        p.NAME = IniGetString(kListSection, section, kDefaultName, IniPath);
-        p.INTERFACE = IniGetString(section, "INTERFACE", defaultInterface, IniPath);
-        p.DHCP = ByteField(IniGetInt(section, "DHCP", 1, IniPath, 0, 0));
-        p.IP = LoadList(section, "IPCOUNT", "IP");
-        p.SUBNET = IniGetString(section, "SUBNET", "", IniPath);
-        p.GATEWAY = IniGetString(section, "GATEWAY", "", IniPath);
-        p.METRIC = IniGetInt(section, "METRIC", 1, IniPath, 0, 0);
-        p.DNS = LoadList(section, "DNSCOUNT", "DNS");
-        p.SELECTED = ByteField(IniGetInt(section, "SELECTED", 0, IniPath, 0, 0));
-        Profiles.push_back(std::move(p));
-    }
+void LoadProfilesKeyByKey() {
+    Load(false);
 }
 
 std::string ProfileFileText(const std::vector<ProfileRecord>& table) {

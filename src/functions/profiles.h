@@ -10,6 +10,9 @@
 // Fills Profiles from the file, writing every missing key with its default. Leaves at least one
 // profile, each with at least one address and one DNS element, whatever the file holds.
 void LoadProfiles();
+// The same load with every key read on its own through the per-key calls: what LoadProfiles
+// must match, in the table and in the file.
+void LoadProfilesKeyByKey();
 
 // The whole profile file for a table, byte for byte as the platform's INI writer leaves it when
 // the table is written key by key into an empty file; it differs only for a text in which a line

@@ -1,14 +1,13 @@
 #include "ini/modGestioneINI.h"
 
+#include "base/platform.h"
+
 #include <windows.h>
 
 #include <climits>
 #include <cstring>
 
-namespace {
-
-// The sentinel as the platform hands it back: in the ANSI code page.
-const std::string& AnsiSentinel() {
+const std::string& IniAnsiSentinel() {
     static const std::string ansi = [] {
         const int wideLength = static_cast<int>(std::wcslen(kIniSentinel));
         const int size =
@@ -22,6 +21,8 @@ const std::string& AnsiSentinel() {
     return ansi;
 }
 
+namespace {
+
 std::string IntText(std::int16_t value) {
     return std::to_string(static_cast<int>(value));
 }
@@ -34,10 +35,10 @@ struct ProbeResult {
 };
 
 ProbeResult Probe(const std::string& section, const std::string& key, const std::string& file) {
-    const std::string& sentinel = AnsiSentinel();
+    const std::string& sentinel = IniAnsiSentinel();
     char buffer[256] = {};
-    const DWORD got = GetPrivateProfileStringA(section.c_str(), key.c_str(), sentinel.c_str(),
-                                               buffer, sizeof(buffer), file.c_str());
+    const DWORD got = platform::Current().GetPrivateProfileStringA(
+        section.c_str(), key.c_str(), sentinel.c_str(), buffer, sizeof(buffer), file.c_str());
     if (std::strncmp(buffer, sentinel.c_str(), sentinel.size()) == 0)
         return {false, false, {}};
     // A value cut to the buffer comes back as the buffer's size less one.
@@ -62,14 +63,15 @@ constexpr INT kNoNumber = INT_MIN;
 std::string IniReadString(const std::string& section, const std::string& key,
                           const std::string& defaultValue, const std::string& file) {
     char buffer[1024] = {};
-    GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(), buffer,
-                             sizeof(buffer), file.c_str());
+    platform::Current().GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(),
+                                                 buffer, sizeof(buffer), file.c_str());
     return buffer;
 }
 
 std::int16_t IniReadInt(const std::string& section, const std::string& key,
                         std::int16_t defaultValue, const std::string& file) {
-    return Narrowed(GetPrivateProfileIntA(section.c_str(), key.c_str(), defaultValue, file.c_str()),
+    return Narrowed(platform::Current().GetPrivateProfileIntA(section.c_str(), key.c_str(),
+                                                              defaultValue, file.c_str()),
                     defaultValue);
 }
 
@@ -101,8 +103,8 @@ std::int16_t IniGetInt(const std::string& section, const std::string& key,
     // One call answers for a key whose value converts to a number other than 0; in every other
     // case the presence test and the read decide, as they would have from the start. (A value
     // that begins with the sentinel counts as missing and converts to 0.)
-    const auto converted = static_cast<std::int32_t>(
-        GetPrivateProfileIntA(section.c_str(), key.c_str(), kNoNumber, file.c_str()));
+    const auto converted = static_cast<std::int32_t>(platform::Current().GetPrivateProfileIntA(
+        section.c_str(), key.c_str(), kNoNumber, file.c_str()));
     std::int16_t value = defaultValue;
     if (converted != kNoNumber && converted != 0) {
         value = Narrowed(static_cast<UINT>(converted), defaultValue);

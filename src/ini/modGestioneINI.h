@@ -9,6 +9,8 @@
 inline constexpr wchar_t kIniSentinel[] =
     L"!12\u00A33$4%5&6/7(8)9=0?'^\u00EC*+\u00E9\u00E8\u00E7\u00F2\u00B0\u00E0\u00A7\u00F9"
     L"_-:.;,><|\\LlKkMm[]@";
+// The sentinel as the platform hands it back: in the ANSI code page.
+const std::string& IniAnsiSentinel();
 
 // The value of a key, cut to 1023 characters; the default when it is missing.
 std::string IniReadString(const std::string& section, const std::string& key,
