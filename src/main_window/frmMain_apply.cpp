@@ -130,8 +130,8 @@ void frmMain::cmdSetProfile_Click() {
         tk::MsgBox(*problem, tk::MsgButtons::Ok, tk::MsgIcon::Critical);
         return;
     }
-    // netsh can only fail on a connection Windows keeps no TCP/IP settings for; nothing is
-    // marked for it either.
+    // On a connection Windows keeps no TCP/IP settings for (a removed adapter's leftover) netsh
+    // can only fail: it is refused before anything is marked.
     const std::string connectionKey = ConnectionKeyOf(profile.INTERFACE);
     if (!ReadStoredIpSettings(connectionKey)) {
         tk::MsgBox(NoTcpipSettingsText(profile), tk::MsgButtons::Ok, tk::MsgIcon::Critical);

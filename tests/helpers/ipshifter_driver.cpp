@@ -525,15 +525,19 @@ void WaitDialogGone(HWND dialog) {
         Fail("the dialog did not close");
 }
 
-void AnswerInput(const Program& program, const std::string& answer) {
-    HWND dialog = WaitDialog(program, "the input box");
-    HWND edit = nullptr;
+// The input box's text field.
+HWND InputField(HWND dialog) {
     for (HWND child : ChildWindows(dialog)) {
         if (lstrcmpiA(ClassOf(child).c_str(), "Edit") == 0)
-            edit = child;
+            return child;
     }
-    if (!edit)
-        Fail("the dialog has no text field: " + DialogText(dialog));
+    Fail("the dialog has no text field: " + DialogText(dialog));
+    return nullptr;
+}
+
+void AnswerInput(const Program& program, const std::string& answer) {
+    HWND dialog = WaitDialog(program, "the input box");
+    HWND edit = InputField(dialog);
     std::printf("prompt %s\n", DialogText(dialog).c_str());
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(answer.c_str()),
@@ -547,13 +551,7 @@ void AnswerInput(const Program& program, const std::string& answer) {
 // before Return.
 void TypeInput(const Program& program, const std::string& answer) {
     HWND dialog = WaitDialog(program, "the input box");
-    HWND edit = nullptr;
-    for (HWND child : ChildWindows(dialog)) {
-        if (lstrcmpiA(ClassOf(child).c_str(), "Edit") == 0)
-            edit = child;
-    }
-    if (!edit)
-        Fail("the dialog has no text field: " + DialogText(dialog));
+    HWND edit = InputField(dialog);
     std::printf("prompt %s\n", DialogText(dialog).c_str());
     WaitPainted(dialog);
     // The characters themselves, as a keyboard of any layout would produce them.

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -104,10 +105,24 @@ protected:
         return main;
     }
     DWORD Pid() { return program.Proc().pid; }
+    // Starts the resident and, from its tray menu, an apply of Office whose every netsh call
+    // takes a while; true once its script runs.
+    bool StartSlowApply() {
+        slow_.emplace("IPSHIFTER_NETSH_DELAY_MS", "1500");
+        if (!StartResident())
+            return false;
+        const DriverRun chosen = RunDriver(Pid(), {"choose-tray-item", "1"}); // Office
+        EXPECT_EQ(chosen.exitCode, 0) << DriverOutput(chosen);
+        return chosen.exitCode == 0 &&
+               WaitUntil([&] { return FileExists(program.File("_ipshifter.cmd")); }, 10000);
+    }
 
     MachineNetwork network{PciConnections({kLan})};
     RealProgram program{"resident"};
     TrayWatch tray;
+
+private:
+    std::optional<ScopedEnvironment> slow_;
 };
 
 TEST_F(Resident, At144DpiMouseMovesOverTheWindowOpenNothingWhileATrayClickOpensTheMenu) {
@@ -301,13 +316,7 @@ TEST_F(Resident, AnApplyFromTheCommandLineMovesItsCheckMarkAndItsNextSaveKeepsIt
 }
 
 TEST_F(Resident, ExitDuringAnApplyEndsTheProgramOnceTheRunHasEndedAndCleanedUp) {
-    // Every netsh call of the apply takes a while.
-    const ScopedEnvironment slow("IPSHIFTER_NETSH_DELAY_MS", "1500");
-    HWND main = StartResident();
-    ASSERT_NE(main, nullptr);
-    const DriverRun chosen = RunDriver(Pid(), {"choose-tray-item", "1"}); // Office
-    ASSERT_EQ(chosen.exitCode, 0) << DriverOutput(chosen);
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(program.File("_ipshifter.cmd")); }, 10000));
+    ASSERT_TRUE(StartSlowApply());
 
     // The tray menu stays usable during the apply; its Exit waits for the run.
     const DriverRun exited = RunDriver(Pid(), {"choose-tray-item", "last"});
@@ -321,13 +330,7 @@ TEST_F(Resident, ExitDuringAnApplyEndsTheProgramOnceTheRunHasEndedAndCleanedUp) 
 }
 
 TEST_F(Resident, AnApplyFromTheCommandLineWhileTheResidentAppliesIsRefused) {
-    // Every netsh call of the resident's apply takes a while.
-    const ScopedEnvironment slow("IPSHIFTER_NETSH_DELAY_MS", "1500");
-    HWND main = StartResident();
-    ASSERT_NE(main, nullptr);
-    const DriverRun chosen = RunDriver(Pid(), {"choose-tray-item", "1"}); // Office
-    ASSERT_EQ(chosen.exitCode, 0) << DriverOutput(chosen);
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(program.File("_ipshifter.cmd")); }, 10000));
+    ASSERT_TRUE(StartSlowApply());
 
     const Process switcher = program.Launch("/PROFILE=\"  Home\"");
     HWND box = nullptr;
