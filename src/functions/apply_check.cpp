@@ -19,16 +19,6 @@ bool SameAddresses(const std::vector<std::string>& a, const std::vector<std::str
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), SameAddress);
 }
 
-// A list as kept, without the empty slots Windows writes: "0.0.0.0" stands for no address.
-std::vector<std::string> Assigned(const std::vector<std::string>& list) {
-    std::vector<std::string> out;
-    for (const auto& item : list) {
-        if (ParseIPv4(item) != 0u)
-            out.push_back(item);
-    }
-    return out;
-}
-
 std::string Joined(const std::vector<std::string>& items) {
     if (items.empty())
         return "none";
@@ -42,33 +32,28 @@ std::string OnOff(std::optional<bool> on) {
     return !on ? "not set" : *on ? "on" : "off";
 }
 
-// Address and mask pairs, as the connection holds them; a missing mask stays empty.
-std::vector<std::string> Pairs(const std::vector<std::string>& addresses,
-                               const std::vector<std::string>& masks) {
+std::vector<std::string> PairTexts(const std::vector<AddressWithMask>& pairs) {
     std::vector<std::string> out;
-    for (size_t i = 0; i < addresses.size(); ++i)
-        out.push_back(addresses[i] + "/" + (i < masks.size() ? masks[i] : std::string()));
+    for (const auto& p : pairs)
+        out.push_back(p.address + "/" + p.mask);
     return out;
 }
 
 bool PairsMatch(const std::vector<std::string>& wantedAddresses, const std::string& wantedMask,
                 const IpSettings& s) {
-    // The kept lists hold "0.0.0.0" while DHCP is on, and empty slots are never wanted.
-    std::vector<std::string> addresses, masks;
-    for (size_t i = 0; i < s.addresses.size(); ++i) {
-        if (ParseIPv4(s.addresses[i]) == 0u)
-            continue;
-        addresses.push_back(s.addresses[i]);
-        masks.push_back(i < s.masks.size() ? s.masks[i] : std::string());
-    }
-    if (!SameAddresses(addresses, wantedAddresses))
+    const auto pairs = AssignedPairs(s.addresses, s.masks);
+    if (pairs.size() != wantedAddresses.size())
         return false;
-    return std::all_of(masks.begin(), masks.end(),
-                       [&](const std::string& m) { return SameAddress(m, wantedMask); });
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        if (!SameAddress(pairs[i].address, wantedAddresses[i]) ||
+            !SameAddress(pairs[i].mask, wantedMask))
+            return false;
+    }
+    return true;
 }
 
 bool GatewayMatches(const std::vector<std::string>& wanted, const IpSettings& s) {
-    return SameAddresses(Assigned(s.gateways), wanted);
+    return SameAddresses(AssignedAddresses(s.gateways), wanted);
 }
 
 std::string ToAnsi(const std::string& console) {
@@ -106,32 +91,6 @@ constexpr size_t kMaxWordsLine = 200;
 
 } // namespace
 
-std::optional<std::uint32_t> ParseIPv4(const std::string& text) {
-    const std::string t = Trimmed(text);
-    std::uint32_t value = 0;
-    int parts = 0;
-    size_t i = 0;
-    while (parts < 4) {
-        size_t start = i;
-        unsigned part = 0;
-        while (i < t.size() && t[i] >= '0' && t[i] <= '9' && i - start < 4) {
-            part = part * 10 + static_cast<unsigned>(t[i] - '0');
-            ++i;
-        }
-        if (i == start || i - start > 3 || part > 255)
-            return std::nullopt;
-        value = (value << 8) | part;
-        if (++parts < 4) {
-            if (i >= t.size() || t[i] != '.')
-                return std::nullopt;
-            ++i;
-        }
-    }
-    if (i != t.size())
-        return std::nullopt;
-    return value;
-}
-
 std::vector<SettingDifference> CompareWithProfile(const ProfileRecord& profile,
                                                   const IpSettings& stored,
                                                   const std::optional<IpSettings>& live) {
@@ -155,17 +114,17 @@ std::vector<SettingDifference> CompareWithProfile(const ProfileRecord& profile,
         for (const auto& a : addresses)
             wantedPairs.push_back(a + "/" + profile.SUBNET);
         check("IP addresses", Joined(wantedPairs),
-              Joined(Pairs(Assigned(stored.addresses), stored.masks)),
+              Joined(PairTexts(AssignedPairs(stored.addresses, stored.masks))),
               [&](const IpSettings& s) { return PairsMatch(addresses, profile.SUBNET, s); });
         std::vector<std::string> gateway;
         if (profile.GATEWAY != "none" && !profile.GATEWAY.empty())
             gateway.push_back(profile.GATEWAY);
-        check("Gateway", Joined(gateway), Joined(Assigned(stored.gateways)),
+        check("Gateway", Joined(gateway), Joined(AssignedAddresses(stored.gateways)),
               [&](const IpSettings& s) { return GatewayMatches(gateway, s); });
     }
     const auto dns = UsedPart(profile.DNS);
-    check("DNS servers", Joined(dns), Joined(Assigned(stored.dnsServers)),
-          [&](const IpSettings& s) { return SameAddresses(Assigned(s.dnsServers), dns); });
+    check("DNS servers", Joined(dns), Joined(AssignedAddresses(stored.dnsServers)),
+          [&](const IpSettings& s) { return SameAddresses(AssignedAddresses(s.dnsServers), dns); });
     return out;
 }
 

@@ -9,10 +9,6 @@
 #include <string>
 #include <vector>
 
-// A dotted IPv4 address as a number: four decimal parts of 0..255, leading zeros and surrounding
-// blanks allowed; nullopt for anything else.
-std::optional<std::uint32_t> ParseIPv4(const std::string& text);
-
 // One item the connection does not have as the profile asks.
 struct SettingDifference {
     std::string item;   // "DHCP", "IP addresses", "Gateway", "DNS servers"

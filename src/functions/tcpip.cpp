@@ -50,46 +50,88 @@ template <typename Call> std::vector<char> GrowingCall(Call call) {
 
 namespace {
 
-// A list without the empty slots Windows writes ("0.0.0.0", or nothing at all).
-std::vector<std::string> Assigned(const std::vector<std::string>& list) {
+std::string FirstOr(const std::vector<std::string>& list, const std::string& fallback) {
+    return list.empty() ? fallback : list.front();
+}
+
+std::string Trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+} // namespace
+
+std::optional<std::uint32_t> ParseIPv4(const std::string& text) {
+    const std::string t = Trimmed(text);
+    std::uint32_t value = 0;
+    size_t i = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (i >= t.size() || t[i] != '.')
+                return std::nullopt;
+            ++i;
+        }
+        const size_t start = i;
+        unsigned number = 0;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9' && i - start < 3)
+            number = number * 10 + static_cast<unsigned>(t[i++] - '0');
+        if (i == start || number > 255 || (i < t.size() && t[i] >= '0' && t[i] <= '9'))
+            return std::nullopt;
+        value = (value << 8) | number;
+    }
+    if (i != t.size())
+        return std::nullopt;
+    return value;
+}
+
+std::vector<std::string> AssignedAddresses(const std::vector<std::string>& list) {
     std::vector<std::string> out;
     for (const auto& item : list) {
-        if (!item.empty() && item != "0.0.0.0")
+        if (!item.empty() && ParseIPv4(item) != 0u)
             out.push_back(item);
     }
     return out;
 }
 
-std::string FirstOr(const std::vector<std::string>& list, const std::string& fallback) {
-    return list.empty() ? fallback : list.front();
+std::vector<AddressWithMask> AssignedPairs(const std::vector<std::string>& addresses,
+                                           const std::vector<std::string>& masks) {
+    std::vector<AddressWithMask> out;
+    for (size_t i = 0; i < addresses.size(); ++i) {
+        if (!addresses[i].empty() && ParseIPv4(addresses[i]) != 0u)
+            out.push_back({addresses[i], i < masks.size() ? masks[i] : std::string()});
+    }
+    return out;
 }
-
-} // namespace
 
 ProfileFields FieldsFromSettings(const IpSettings& kept) {
     ProfileFields f;
-    const auto addresses = Assigned(kept.addresses);
+    const auto pairs = AssignedPairs(kept.addresses, kept.masks);
     // Without the flag, the addresses tell.
-    const bool dhcp = kept.dhcp.value_or(addresses.empty());
+    const bool dhcp = kept.dhcp.value_or(pairs.empty());
     f.dhcp = dhcp ? 1 : 0;
-    f.dns = TextFromAddresses(Assigned(kept.dnsServers));
+    f.dns = TextFromAddresses(AssignedAddresses(kept.dnsServers));
     if (!dhcp) {
+        std::vector<std::string> addresses;
+        for (const auto& p : pairs)
+            addresses.push_back(p.address);
         f.ip = TextFromAddresses(addresses);
-        f.subnet = kept.masks.empty() ? std::string() : kept.masks.front();
-        const auto gateways = Assigned(kept.gateways);
+        f.subnet = pairs.empty() ? std::string() : pairs.front().mask;
+        const auto gateways = AssignedAddresses(kept.gateways);
         f.gateway = FirstOr(gateways, "none");
         // The metric kept beside the gateway; where none is kept the field stays.
-        if (!gateways.empty() && !kept.gatewayMetrics.empty() &&
-            !kept.gatewayMetrics.front().empty() &&
-            kept.gatewayMetrics.front().find_first_not_of("0123456789") == std::string::npos)
-            f.metric = kept.gatewayMetrics.front();
+        const std::string metric = FirstOr(kept.gatewayMetrics, "");
+        if (!gateways.empty() && !metric.empty() &&
+            metric.find_first_not_of("0123456789") == std::string::npos)
+            f.metric = metric;
         return f;
     }
-    const auto lease = Assigned(kept.leaseAddresses);
+    const auto lease = AssignedPairs(kept.leaseAddresses, kept.leaseMasks);
     if (!lease.empty()) {
-        f.ip = lease.front();
-        f.subnet = FirstOr(kept.leaseMasks, "");
-        f.gateway = FirstOr(Assigned(kept.leaseGateways), "none");
+        f.ip = lease.front().address;
+        f.subnet = lease.front().mask;
+        f.gateway = FirstOr(AssignedAddresses(kept.leaseGateways), "none");
     }
     return f;
 }

@@ -24,6 +24,22 @@ struct IpSettings {
     std::vector<std::string> leaseDnsServers;
 };
 
+// A dotted IPv4 address as a number: four decimal parts of 0..255, leading zeros and surrounding
+// blanks allowed; nullopt for anything else.
+std::optional<std::uint32_t> ParseIPv4(const std::string& text);
+
+// A list as Windows keeps or uses it, without its empty slots ("0.0.0.0", or nothing at all);
+// what does not read as an address stays.
+std::vector<std::string> AssignedAddresses(const std::vector<std::string>& list);
+
+// The addresses with their masks, in order, without the empty slots; a missing mask is empty.
+struct AddressWithMask {
+    std::string address;
+    std::string mask;
+};
+std::vector<AddressWithMask> AssignedPairs(const std::vector<std::string>& addresses,
+                                           const std::vector<std::string>& masks);
+
 // The texts of the main window's fields for the settings Windows keeps, as "Read current" puts
 // them there: for a static connection its addresses (one per line), the first address's mask, its
 // gateway or "none", the gateway's metric where one is kept, its DNS servers; for a DHCP one the

@@ -28,6 +28,10 @@ TEST(ReadCurrent, FieldsFromTheKeptSettings) {
     staticBare.masks = {"255.0.0.0"};
     staticBare.gateways = {"0.0.0.0"};
 
+    IpSettings emptySlotFirst = staticBare; // a slot kept empty before the address
+    emptySlotFirst.addresses = {"0.0.0.0", "10.1.2.3"};
+    emptySlotFirst.masks = {"0.0.0.0", "255.0.0.0"};
+
     IpSettings leased; // DHCP with DHCP-given DNS servers
     leased.dhcp = true;
     leased.addresses = {"0.0.0.0"};
@@ -57,6 +61,9 @@ TEST(ReadCurrent, FieldsFromTheKeptSettings) {
          {0, "192.0.2.10\r\n192.0.2.11\r\n192.0.2.12", "255.255.255.0", "192.0.2.1", "25",
           "192.0.2.53\r\n192.0.2.54\r\n198.51.100.53"}},
         {"static without gateway", staticBare, {0, "10.1.2.3", "255.0.0.0", "none", {}, ""}},
+        {"an empty slot first: the mask of the address",
+         emptySlotFirst,
+         {0, "10.1.2.3", "255.0.0.0", "none", {}, ""}},
         {"DHCP, servers from DHCP", leased, {1, "10.0.0.57", "255.255.255.0", "10.0.0.1", {}, ""}},
         {"DHCP with static DNS servers",
          leasedStaticDns,
