@@ -61,8 +61,14 @@ std::wstring LogPath() {
 }
 
 bool Log(const std::string& line) {
-    base::unique_file log(CreateFileW(LogPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    base::unique_file log;
+    // A test reading the log at that moment holds it for a while; the line must not be lost.
+    for (int attempt = 0; attempt < 100 && !log; ++attempt) {
+        if (attempt > 0)
+            Sleep(20);
+        log.reset(CreateFileW(LogPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
     DWORD written = 0;
     return log &&
            WriteFile(log.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
