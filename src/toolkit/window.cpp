@@ -1,5 +1,6 @@
 #include "toolkit/window.h"
 
+#include "base/platform.h"
 #include "base/scope_exit.h"
 
 #include <stdexcept>
@@ -27,27 +28,16 @@ int TwipsToPixels(int twips) {
     return MulDiv(twips, ScreenDpi(), 1440);
 }
 
-namespace {
-
-// A function of user32 that older versions of Windows lack: null there.
-template <typename Fn> Fn User32Function(const char* name) {
-    HMODULE user32 = GetModuleHandleA("user32.dll");
-    return user32 ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
-                  : nullptr;
-}
-
-} // namespace
-
 UINT WindowDpi(HWND hwnd) {
     using Fn = UINT(WINAPI*)(HWND);
-    static const Fn forWindow = User32Function<Fn>("GetDpiForWindow");
+    static const Fn forWindow = platform::LazyFunction<Fn>("user32.dll", "GetDpiForWindow");
     const UINT dpi = forWindow && hwnd ? forWindow(hwnd) : 0;
     return dpi ? dpi : static_cast<UINT>(ScreenDpi());
 }
 
 int SystemMetricForDpi(int index, UINT dpi) {
     using Fn = int(WINAPI*)(int, UINT);
-    static const Fn forDpi = User32Function<Fn>("GetSystemMetricsForDpi");
+    static const Fn forDpi = platform::LazyFunction<Fn>("user32.dll", "GetSystemMetricsForDpi");
     if (forDpi)
         return forDpi(index, dpi);
     return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), ScreenDpi());
